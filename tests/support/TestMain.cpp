@@ -1,0 +1,20 @@
+#include <gtest/gtest.h>
+#include <juce_gui_basics/juce_gui_basics.h>
+
+#include <cstring>
+
+// Every test binary runs with JUCE initialised and this thread as the message
+// thread, exactly like the program. Listing the tests needs no JUCE at all,
+// which keeps test discovery free of any display.
+int main (int argc, char** argv)
+{
+    testing::InitGoogleTest (&argc, argv);
+
+    for (int i = 1; i < argc; ++i)
+        if (std::strncmp (argv[i], "--gtest_list_tests", 18) == 0)
+            return RUN_ALL_TESTS();
+
+    juce::ScopedJuceInitialiser_GUI juce;
+    juce::LookAndFeel::setDefaultLookAndFeel (nullptr);
+    return RUN_ALL_TESTS();
+}
