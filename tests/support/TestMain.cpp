@@ -15,6 +15,11 @@ int main (int argc, char** argv)
             return RUN_ALL_TESTS();
 
     juce::ScopedJuceInitialiser_GUI juce;
+
+    // The program's own look, so widgets measure and paint as they do there.
+    juce::LookAndFeel_V3 lookAndFeel;
+    juce::LookAndFeel::setDefaultLookAndFeel (&lookAndFeel);
+    const int result = RUN_ALL_TESTS();
     juce::LookAndFeel::setDefaultLookAndFeel (nullptr);
-    return RUN_ALL_TESTS();
+    return result;
 }
