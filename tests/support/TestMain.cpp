@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <juce_gui_basics/juce_gui_basics.h>
 
+#include "serial/platform/PortRegistry.h"
+
 #include <cstring>
 
 // Every test binary runs with JUCE initialised and this thread as the message
@@ -13,6 +15,10 @@ int main (int argc, char** argv)
     for (int i = 1; i < argc; ++i)
         if (std::strncmp (argv[i], "--gtest_list_tests", 18) == 0)
             return RUN_ALL_TESTS();
+
+    // Tests see only the serial devices they register themselves, never the
+    // machine's own ports.
+    PortRegistry::setListOnlyRegisteredDevices (true);
 
     juce::ScopedJuceInitialiser_GUI juce;
 

@@ -1,0 +1,187 @@
+// The serial streams over a pseudo-terminal whose master side plays the
+// board:
+//   FrameLatency      time from write() of a 17-byte frame until the frame is
+//                     readable at the far side (median and 99th percentile
+//                     over 1,000 frames; target: median under 1 ms)
+//   IdleThreadCpu     CPU used by the two stream threads over 10 s with an
+//                     open, idle port (target: under 0.5 % of one core)
+//   VanishedBoardCpu  the same after the far side has gone away, with bytes
+//                     still queued (same target)
+#include <benchmark/benchmark.h>
+
+#include "serial/SerialPortStreams.h"
+#include "support/PseudoTerminal.h"
+
+#include <algorithm>
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+#include <dirent.h>
+#include <poll.h>
+#include <unistd.h>
+
+namespace
+{
+// CPU time in nanoseconds used so far by this process's threads of a name.
+double threadCpuNs (const std::string& name)
+{
+    double total = 0;
+
+    if (auto* dir = opendir ("/proc/self/task"))
+    {
+        while (auto* entry = readdir (dir))
+        {
+            std::string task = std::string ("/proc/self/task/") + entry->d_name;
+            std::string comm;
+            std::getline (std::ifstream (task + "/comm"), comm);
+
+            if (comm != name)
+                continue;
+
+            double runNs = 0;
+            std::ifstream (task + "/schedstat") >> runNs;
+            total += runNs;
+        }
+
+        closedir (dir);
+    }
+
+    return total;
+}
+
+double streamThreadsCpuNs()
+{
+    return threadCpuNs ("SerialInThread") + threadCpuNs ("SerialOutThread");
+}
+
+struct OpenLine
+{
+    OpenLine()
+    {
+        SerialPortConfig board;
+        board.bps = 57600;
+        board.dataBits = 8;
+        opened = line.isValid() && port.open (line.getSlavePath()) && port.setConfig (board);
+    }
+
+    testsupport::PseudoTerminal line;
+    SerialPort port;
+    bool opened = false;
+};
+
+bool readFrame (int fd, size_t size)
+{
+    uint8_t buffer[64];
+    size_t got = 0;
+
+    while (got < size)
+    {
+        pollfd entry{ fd, POLLIN, 0 };
+
+        if (poll (&entry, 1, 5000) <= 0)
+            return false;
+
+        auto n = read (fd, buffer, sizeof (buffer));
+
+        if (n > 0)
+            got += (size_t) n;
+    }
+
+    return true;
+}
+
+void FrameLatency (benchmark::State& state)
+{
+    OpenLine open;
+
+    if (! open.opened)
+    {
+        state.SkipWithError ("no pseudo-terminal");
+        return;
+    }
+
+    SerialPortOutputStream out (&open.port);
+    SerialPortInputStream in (&open.port);
+    const uint8_t frame[17] = { 0xF0, 0xAA, 17, 0x06, 0, 1, 0, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0x55 };
+    std::vector<double> latenciesUs;
+
+    for (auto _ : state)
+    {
+        latenciesUs.clear();
+
+        for (int i = 0; i < 1000; ++i)
+        {
+            auto start = std::chrono::steady_clock::now();
+            out.write (frame, sizeof (frame));
+
+            if (! readFrame (open.line.getMasterFd(), sizeof (frame)))
+            {
+                state.SkipWithError ("frame did not arrive");
+                return;
+            }
+
+            latenciesUs.push_back (
+                std::chrono::duration<double, std::micro> (std::chrono::steady_clock::now() - start).count());
+        }
+    }
+
+    std::sort (latenciesUs.begin(), latenciesUs.end());
+    state.counters["median_us"] = latenciesUs[latenciesUs.size() / 2];
+    state.counters["p99_us"] = latenciesUs[latenciesUs.size() * 99 / 100];
+    state.counters["max_us"] = latenciesUs.back();
+}
+
+void measureThreadCpu (benchmark::State& state, bool boardVanishes)
+{
+    OpenLine open;
+
+    if (! open.opened)
+    {
+        state.SkipWithError ("no pseudo-terminal");
+        return;
+    }
+
+    SerialPortOutputStream out (&open.port);
+    SerialPortInputStream in (&open.port);
+
+    if (boardVanishes)
+    {
+        open.line.closeFarSide();
+        std::vector<uint8_t> queued (1000, 0x55);
+        out.write (queued.data(), queued.size());
+    }
+
+    std::this_thread::sleep_for (std::chrono::milliseconds (300)); // both threads up and settled
+
+    double cpuNs = 0, wallNs = 0;
+
+    for (auto _ : state)
+    {
+        auto cpuBefore = streamThreadsCpuNs();
+        auto wallBefore = std::chrono::steady_clock::now();
+        std::this_thread::sleep_for (std::chrono::seconds (10));
+        cpuNs = streamThreadsCpuNs() - cpuBefore;
+        wallNs = std::chrono::duration<double, std::nano> (std::chrono::steady_clock::now() - wallBefore).count();
+    }
+
+    state.counters["cpu_percent_of_core"] = 100.0 * cpuNs / wallNs;
+}
+
+void IdleThreadCpu (benchmark::State& state)
+{
+    measureThreadCpu (state, false);
+}
+void VanishedBoardCpu (benchmark::State& state)
+{
+    measureThreadCpu (state, true);
+}
+} // namespace
+
+BENCHMARK (FrameLatency)->Iterations (1)->Unit (benchmark::kMillisecond)->UseRealTime();
+BENCHMARK (IdleThreadCpu)->Iterations (1)->Unit (benchmark::kSecond)->UseRealTime();
+BENCHMARK (VanishedBoardCpu)->Iterations (1)->Unit (benchmark::kSecond)->UseRealTime();
+
+BENCHMARK_MAIN();
