@@ -5,6 +5,7 @@
 #include <memory>
 
 class Communicator;
+struct TriggerSettings;
 
 // The editor's whole user interface: the widgets for the system settings and
 // the triggers, the init file as a list of entries, and the controls of the
@@ -48,9 +49,10 @@ public:
     bool parseTriggerLine (juce::String line);
     void resetTriggerSettings();
 
-    // Whole files.
-    void loadInitFile (const juce::File& file);
-    void saveInitFile (const juce::File& file);
+    // Whole files; false (after telling the user) when the file could not be
+    // read or written, with the editor or the file left as it was.
+    bool loadInitFile (const juce::File& file);
+    bool saveInitFile (const juce::File& file);
 
     // The "Test" action of the serial test link.
     void sendTestTrigger();
@@ -137,6 +139,17 @@ private:
     void deleteClicked();
     void copyClicked();
     void resetClicked();
+
+    // The trigger widgets read into a record, as a line or a test sends them.
+    TriggerSettings currentTriggerSettings() const;
+    // The line for the given trigger number from the trigger widgets; empty,
+    // after the "Track Range Error" box, when the track range is refused.
+    juce::String makeTriggerLineFor (int triggerNumber);
+    // Inserts a built line for the selected trigger at its sorted place.
+    void insertTriggerLine (const juce::String& line);
+    void showLineState();
+    void showNoLineState();
+    void finishTriggerWrite();
 
     // System settings (MainComponentSystem.cpp).
     void baudChanged();

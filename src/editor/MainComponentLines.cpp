@@ -29,7 +29,12 @@ bool MainComponent::addTriggerLine()
     if (line.isEmpty())
         return false;
 
+    insertTriggerLine (line);
+    return true;
+}
+
+void MainComponent::insertTriggerLine (const juce::String& line)
+{
     const int triggerNumber = triggerComboBox->getSelectedId();
     initLines.insert (initfile::triggerLineInsertIndex (initLines, triggerNumber), line);
-    return true;
 }
