@@ -92,26 +92,23 @@ static int lengthOfLineEnding (const juce::String& entry)
 
 juce::String viewText (const juce::StringArray& lines)
 {
-    size_t bytes = 1;
-    for (auto& entry : lines)
-        bytes += entry.getNumBytesAsUTF8();
-
-    juce::String text;
-    text.preallocateBytes (bytes);
+    // Joined in one go: appending entry by entry re-measures the growing text
+    // each time, which is quadratic on a long file.
+    juce::StringArray shown;
+    shown.ensureStorageAllocated (lines.size());
 
     for (auto& entry : lines)
     {
-        const int endingLength = lengthOfLineEnding (entry);
-        const int textLength = entry.length() - endingLength;
+        const int textLength = entry.length() - lengthOfLineEnding (entry);
 
         // An over-long entry is shortened, but its line ending is kept so the
         // next entry still starts a line of its own.
         if (textLength > maxShownEntryLength)
-            text << entry.substring (0, maxShownEntryLength) << entry.substring (textLength);
+            shown.add (entry.substring (0, maxShownEntryLength) + entry.substring (textLength));
         else
-            text << entry;
+            shown.add (entry);
     }
 
-    return text;
+    return shown.joinIntoString ({});
 }
 } // namespace initfile
