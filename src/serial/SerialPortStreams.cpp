@@ -121,15 +121,28 @@ void SerialPortInputStream::run()
 
         if (GetCommMask (port->handle, &mask) && (mask & EV_RXCHAR) != 0)
         {
-            for (;;)
+            // A port that never runs dry must not keep the thread from its
+            // exit request, or destruction would wait for it for good.
+            while (! threadShouldExit())
             {
                 unsigned char byte = 0;
                 DWORD got = 0;
 
                 if (! ReadFile (port->handle, &byte, 1, &got, &overlapped))
-                    if (GetLastError() != ERROR_IO_PENDING
-                        || ! GetOverlappedResult (port->handle, &overlapped, &got, waitForCompletion))
+                {
+                    if (GetLastError() != ERROR_IO_PENDING)
                         break;
+#if defined(_WIN32)
+                    // The time-outs ask for reads that return at once, but
+                    // wine's serial driver holds a read that finds nothing;
+                    // cancelled, it ends the drain instead of waiting for the
+                    // next byte (a byte that came meanwhile is still counted).
+                    if (WaitForSingleObject (overlapped.hEvent, 0) != WAIT_OBJECT_0)
+                        CancelIo (port->handle);
+#endif
+                    if (! GetOverlappedResult (port->handle, &overlapped, &got, waitForCompletion))
+                        break;
+                }
 
                 if (got != 1)
                     break;

@@ -78,10 +78,13 @@ bool PseudoTerminal::writeFromFarSide (const void* data, size_t size, int timeou
         if (written < 0 && errno != EAGAIN && errno != EINTR)
             return false;
 
-        pollfd entry{ masterFd, POLLOUT, 0 };
-
-        if (::poll (&entry, 1, millisecondsLeft (deadline)) <= 0 && Clock::now() >= deadline)
+        // A pty master can report room to write and still refuse the bytes,
+        // so the deadline is checked on its own, not only when poll times out.
+        if (Clock::now() >= deadline)
             return false;
+
+        pollfd entry{ masterFd, POLLOUT, 0 };
+        ::poll (&entry, 1, millisecondsLeft (deadline));
     }
 
     return sent == size;
