@@ -16,7 +16,7 @@ WITH_DISPLAY = $(if $(DISPLAY),,xvfb-run -a -s "-screen 0 1280x1024x24")
 
 CTEST = cd $(1) && $(WITH_DISPLAY) ctest --output-on-failure -j$(JOBS) $(2)
 
-.PHONY: run test deps build test-asan test-tsan fuzz bench clean
+.PHONY: run test deps build test-asan test-tsan fuzz bench clean windows test-windows
 
 define install_missing
 	@missing=""; for p in $(1); do \
@@ -56,6 +56,41 @@ test-asan: deps
 test-tsan: deps
 	$(call configure_and_build,build-tsan,Debug,-fsanitize=thread -fno-omit-frame-pointer)
 	$(call CTEST,build-tsan,-L 'serial|link')
+
+# libFuzzer over the init-file load path, everything built with ASan and UBSan;
+# runs FUZZ_SECONDS from a copy of the seed corpus, which stays as committed.
+FUZZ_SECONDS ?= 30
+FUZZ_FLAGS := -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer
+
+fuzz: deps
+	$(call install_missing,$(FUZZ_PACKAGES))
+	CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DQUORVEL_BUILD_FUZZERS=ON -DQUORVEL_BUILD_TESTS=OFF \
+	  -DCMAKE_C_FLAGS="$(FUZZ_FLAGS)" -DCMAKE_CXX_FLAGS="$(FUZZ_FLAGS)" >/dev/null
+	cmake --build build-fuzz -j$(JOBS) --target fuzz_init_file_load
+	rm -rf build-fuzz/corpus && cp -r fuzz/corpus build-fuzz/corpus
+	build-fuzz/fuzz/fuzz_init_file_load -max_total_time=$(FUZZ_SECONDS) -max_len=8192 -timeout=10 build-fuzz/corpus
+
+# The 64-bit Windows program, cross-built with MinGW-w64; its tests run under
+# wine. The image libraries JUCE needs are built once into $(WINDOWS_DEPS),
+# which `make clean` keeps.
+WINDOWS_BUILD := build-windows
+WINDOWS_DEPS := build-windows-deps
+WINDOWS_PACKAGES := cmake make juce-modules-source googletest g++-mingw-w64-x86-64-posix \
+                    libz-mingw-w64-dev dpkg-dev wine wine64 xvfb xauth xdotool python3
+
+windows:
+	$(call install_missing,$(WINDOWS_PACKAGES))
+	tools/build-windows-deps.sh $(WINDOWS_DEPS)
+	cmake -S . -B $(WINDOWS_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+	  -DCMAKE_BUILD_TYPE=Release -DQUORVEL_WINDOWS_DEPS=$(CURDIR)/$(WINDOWS_DEPS) >/dev/null
+	cmake --build $(WINDOWS_BUILD) -j$(JOBS) --target QuorvelInitFileMaker
+	@echo "Windows program: $(WINDOWS_BUILD)/QuorvelInitFileMaker_artefacts/Release/quorvel-init-file-maker.exe"
+
+test-windows: windows
+	cmake --build $(WINDOWS_BUILD) -j$(JOBS) --target windows_tests
+	$(WITH_DISPLAY) tools/wine-ctest.sh $(WINDOWS_BUILD) --output-on-failure -j$(JOBS) \
+	  -R '^(editor|link|serial|windows)\.'
 
 clean:
 	rm -rf build build-asan build-tsan build-fuzz build-bench build-windows
