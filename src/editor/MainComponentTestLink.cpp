@@ -24,7 +24,7 @@ void MainComponent::startTestLink()
             portComboBox->addItem (name, ++count);
 
     if (count == 0)
-        portComboBox->addItem (TRANS (noPortsItem), 1);
+        portComboBox->addItem (noPortsItem, 1);
 
     // The asynchronous notification comes back with the id already current,
     // so it does not connect a second time.

@@ -1,12 +1,13 @@
 #if defined(_WIN32)
 
-#include "support/PseudoTerminal.h"
+#include <winsock2.h>
 
-#include <juce_core/juce_core.h>
+#include "support/PseudoTerminal.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 
 namespace testsupport
 {
@@ -19,50 +20,109 @@ int millisecondsLeft (Clock::time_point deadline)
     auto left = std::chrono::duration_cast<std::chrono::milliseconds> (deadline - Clock::now()).count();
     return left > 0 ? (int) left : 0;
 }
+
+// Waits until the socket can be read (or written); false on time-out or error.
+bool waitFor (SOCKET socket, bool forWriting, int timeoutMs)
+{
+    fd_set set;
+    FD_ZERO (&set);
+    FD_SET (socket, &set);
+    timeval limit{ timeoutMs / 1000, (timeoutMs % 1000) * 1000 };
+    return ::select (0, forWriting ? nullptr : &set, forWriting ? &set : nullptr, nullptr, &limit) == 1;
+}
+
+// What recv or send did: bytes moved, 0 for "try again", -1 for the end.
+int outcome (int result)
+{
+    if (result > 0)
+        return result;
+
+    return result == SOCKET_ERROR && ::WSAGetLastError() == WSAEWOULDBLOCK ? 0 : -1;
+}
 } // namespace
+
+bool runningUnderWine()
+{
+    const auto ntdll = ::GetModuleHandleA ("ntdll.dll");
+    return ntdll != nullptr && ::GetProcAddress (ntdll, "wine_get_version") != nullptr;
+}
 
 PseudoTerminal::PseudoTerminal()
 {
-    const auto* address = std::getenv ("QUORVEL_WINE_COM_BROKER");
+    const char* broker = std::getenv ("QUORVEL_WINE_COM_BROKER");
+    const char* colon = broker != nullptr ? std::strrchr (broker, ':') : nullptr;
 
-    if (address == nullptr)
+    if (colon == nullptr)
         return;
 
-    const juce::String broker (address);
-    auto socket = std::make_unique<juce::StreamingSocket>();
+    // Winsock stays up for the rest of the process once a line was asked for.
+    static const bool winsockStarted = []
+    {
+        WSADATA data;
+        return ::WSAStartup (MAKEWORD (2, 2), &data) == 0;
+    }();
 
-    if (! socket->connect (broker.upToLastOccurrenceOf (":", false, false),
-                           broker.fromLastOccurrenceOf (":", false, false).getIntValue(), 5000))
+    if (! winsockStarted)
         return;
 
-    // The broker's first words are the port's name and a line feed; the line
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = ::htons ((u_short) std::atoi (colon + 1));
+    address.sin_addr.s_addr = ::inet_addr (std::string (broker, colon).c_str());
+
+    const SOCKET socket = ::socket (AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    u_long nonBlocking = 1;
+
+    if (socket == INVALID_SOCKET)
+        return;
+
+    farSide = (std::uintptr_t) socket;
+
+    if (::connect (socket, reinterpret_cast<const sockaddr*> (&address), sizeof (address)) != 0
+        || ::ioctlsocket (socket, FIONBIO, &nonBlocking) != 0)
+    {
+        closeFarSide();
+        return;
+    }
+
+    // The broker's first words are the port's name and a line feed; the port
     // is linked by then.
     const auto deadline = Clock::now() + std::chrono::seconds (5);
     std::string name;
 
-    while (name.size() < 8 && socket->waitUntilReady (true, millisecondsLeft (deadline)) == 1)
+    while (name.size() < 8 && waitFor (socket, false, millisecondsLeft (deadline)))
     {
         char c = 0;
+        const auto got = outcome (::recv (socket, &c, 1, 0));
 
-        if (socket->read (&c, 1, false) != 1)
-            return;
+        if (got < 0)
+            break;
+
+        if (got == 0)
+            continue;
 
         if (c == '\n')
         {
-            if (name.rfind ("COM", 0) != 0)
+            if (name.rfind ("COM", 0) == 0)
+            {
+                comName = name;
+                slavePath = "\\\\.\\" + name;
                 return;
+            }
 
-            comName = name;
-            slavePath = "\\\\.\\" + name;
-            farSide = std::move (socket);
-            return;
+            break;
         }
 
         name += c;
     }
+
+    closeFarSide();
 }
 
-PseudoTerminal::~PseudoTerminal() { closeFarSide(); }
+PseudoTerminal::~PseudoTerminal()
+{
+    closeFarSide();
+}
 
 bool PseudoTerminal::writeFromFarSide (const void* data, size_t size, int timeoutMs)
 {
@@ -70,17 +130,18 @@ bool PseudoTerminal::writeFromFarSide (const void* data, size_t size, int timeou
     auto* bytes = static_cast<const char*> (data);
     size_t sent = 0;
 
-    while (sent < size && farSide != nullptr)
+    while (sent < size && farSide != noSocket)
     {
-        if (farSide->waitUntilReady (false, millisecondsLeft (deadline)) != 1)
-            return false;
-
-        auto written = farSide->write (bytes + sent, (int) std::min<size_t> (size - sent, 65536));
+        const auto socket = (SOCKET) farSide;
+        const auto written = outcome (::send (socket, bytes + sent, (int) std::min<size_t> (size - sent, 65536), 0));
 
         if (written < 0)
             return false;
 
         sent += (size_t) written;
+
+        if (written == 0 && ! waitFor (socket, true, millisecondsLeft (deadline)))
+            return false;
     }
 
     return sent == size;
@@ -95,29 +156,26 @@ std::vector<uint8_t> PseudoTerminal::readFromFarSide (size_t count, int timeoutM
 {
     const auto deadline = Clock::now() + std::chrono::milliseconds (timeoutMs);
     std::vector<uint8_t> received;
-    uint8_t block[4096];
+    char block[4096];
 
-    while (received.size() < count && farSide != nullptr)
+    while (received.size() < count && farSide != noSocket)
     {
-        const auto ready = farSide->waitUntilReady (true, std::min (millisecondsLeft (deadline), 50));
+        const auto socket = (SOCKET) farSide;
+        const auto got = outcome (::recv (socket, block, (int) std::min (sizeof (block), count - received.size()), 0));
 
-        if (ready < 0)
+        if (got < 0)
             break;
 
-        if (ready == 0)
+        if (got > 0)
         {
-            if (Clock::now() >= deadline)
-                break;
-
+            received.insert (received.end(), block, block + got);
             continue;
         }
 
-        auto got = farSide->read (block, (int) std::min (sizeof (block), count - received.size()), false);
-
-        if (got <= 0)
+        if (Clock::now() >= deadline)
             break;
 
-        received.insert (received.end(), block, block + got);
+        waitFor (socket, false, millisecondsLeft (deadline));
     }
 
     return received;
@@ -127,19 +185,20 @@ std::vector<uint8_t> PseudoTerminal::readUntilQuiet (int quietMs, int timeoutMs)
 {
     const auto deadline = Clock::now() + std::chrono::milliseconds (timeoutMs);
     std::vector<uint8_t> received;
-    uint8_t block[4096];
+    char block[4096];
 
-    while (farSide != nullptr && Clock::now() < deadline)
+    while (farSide != noSocket && Clock::now() < deadline)
     {
-        if (farSide->waitUntilReady (true, std::min (quietMs, millisecondsLeft (deadline))) != 1)
-            break;
+        const auto socket = (SOCKET) farSide;
+        const auto got = outcome (::recv (socket, block, (int) sizeof (block), 0));
 
-        auto got = farSide->read (block, (int) sizeof (block), false);
-
-        if (got <= 0)
+        if (got < 0)
             break;
 
         received.insert (received.end(), block, block + got);
+
+        if (got == 0 && ! waitFor (socket, false, std::min (quietMs, millisecondsLeft (deadline))))
+            break;
     }
 
     return received;
@@ -147,10 +206,10 @@ std::vector<uint8_t> PseudoTerminal::readUntilQuiet (int quietMs, int timeoutMs)
 
 void PseudoTerminal::closeFarSide()
 {
-    if (farSide != nullptr)
+    if (farSide != noSocket)
     {
-        farSide->close();
-        farSide.reset();
+        ::closesocket ((SOCKET) farSide);
+        farSide = noSocket;
     }
 }
 } // namespace testsupport

@@ -8,22 +8,25 @@
 // and the test plays the device through the connection. The broker's
 // address comes from the environment variable QUORVEL_WINE_COM_BROKER
 // ("127.0.0.1:PORT"); without it no line can be made and isValid() is false.
+// tools/wine-ctest.sh starts the broker and sets the variable.
 //
-// The line is raw from the start; bytes pass unchanged either way.
+// The line is raw from the start; bytes pass unchanged either way. Lines are
+// COM100 and up, so every friendly name made from one has a three-digit
+// number. The broker relays the far side, so it keeps reading while the test
+// does not: a test cannot make the line fill up by not reading.
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
 
-namespace juce
-{
-class StreamingSocket;
-}
-
 namespace testsupport
 {
+// True when the tests run under wine rather than on Windows itself. Wine
+// differs where a test may need to know: it lets a second handle open a COM
+// port that is already open, which Windows' serial drivers refuse.
+bool runningUnderWine();
+
 class PseudoTerminal
 {
 public:
@@ -33,7 +36,7 @@ public:
     PseudoTerminal (const PseudoTerminal&) = delete;
     PseudoTerminal& operator= (const PseudoTerminal&) = delete;
 
-    bool isValid() const { return farSide != nullptr && ! slavePath.empty(); }
+    bool isValid() const { return farSide != noSocket && ! slavePath.empty(); }
 
     // The path the program opens: "\\.\COMn".
     const std::string& getSlavePath() const { return slavePath; }
@@ -51,7 +54,10 @@ public:
     void closeFarSide();
 
 private:
-    std::unique_ptr<juce::StreamingSocket> farSide;
+    // A Winsock SOCKET, kept as its underlying integer so that this header
+    // needs no system headers.
+    static constexpr std::uintptr_t noSocket = ~(std::uintptr_t) 0;
+    std::uintptr_t farSide = noSocket;
     std::string comName;
     std::string slavePath;
 };
