@@ -55,7 +55,7 @@ test-asan: deps
 
 test-tsan: deps
 	$(call configure_and_build,build-tsan,Debug,-fsanitize=thread -fno-omit-frame-pointer)
-	$(call CTEST,build-tsan,-L 'serial|link')
+	$(call CTEST,build-tsan,-R '^(serial|link)\.|^gui\.TestLink')
 
 # libFuzzer over the init-file load path, everything built with ASan and UBSan;
 # runs FUZZ_SECONDS from a copy of the seed corpus, which stays as committed.

@@ -36,6 +36,20 @@ struct FakeBoard
     juce::String friendlyName;
 };
 
+// Two boards in the order the listing shows them. That order follows their
+// device nodes, which other processes' pseudo-terminals can shuffle.
+std::pair<std::unique_ptr<FakeBoard>, std::unique_ptr<FakeBoard>> twoBoards()
+{
+    auto first = std::make_unique<FakeBoard> ("First Board");
+    auto second = std::make_unique<FakeBoard> ("Second Board");
+    const auto names = SerialPort::listPorts().getAllKeys();
+
+    if (names.indexOf (first->friendlyName) > names.indexOf (second->friendlyName))
+        std::swap (first, second);
+
+    return { std::move (first), std::move (second) };
+}
+
 // Another program that has the board's port open, which makes ours fail.
 struct PortHeldElsewhere
 {
@@ -80,7 +94,9 @@ protected:
 
 TEST_F (TestLinkControls, StartUpOpensTheFirstBoardAndTestAndStopAllReachIt)
 {
-    FakeBoard board ("First Board"), other ("Second Board");
+    auto [listedFirst, listedSecond] = twoBoards();
+    auto& board = *listedFirst;
+    auto& other = *listedSecond;
     ASSERT_TRUE (board.friendlyName.isNotEmpty());
 
     startEditor();
@@ -133,7 +149,9 @@ TEST_F (TestLinkControls, StartUpOpensTheFirstBoardAndTestAndStopAllReachIt)
 
 TEST_F (TestLinkControls, PortsThatFailToOpenSwitchTestAndStopAllOff)
 {
-    FakeBoard first ("First Board"), second ("Second Board");
+    auto [listedFirst, listedSecond] = twoBoards();
+    auto& first = *listedFirst;
+    auto& second = *listedSecond;
     PortHeldElsewhere busy (first);
     ASSERT_TRUE (busy.held);
 

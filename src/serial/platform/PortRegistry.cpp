@@ -437,21 +437,11 @@ std::string resolveDeviceName (const std::string& name)
     if (number == 0)
         return hadPrefix ? std::string() : name;
 
-    auto& r = registry();
-
-    for (int attempt = 0; attempt < 2; ++attempt)
-    {
-        {
-            std::lock_guard<std::mutex> guard (r.lock);
-            auto known = r.comPaths.find (number);
-
-            if (known != r.comPaths.end())
-                return known->second;
-        }
-
-        // Not seen yet: a look at what is present hands out numbers.
-        listPresentPorts();
-    }
+    // Only a device present now answers to its COM name: a number whose device
+    // went away must not open whatever later takes over its node.
+    for (auto& port : listPresentPorts())
+        if (port.comNumber == number)
+            return port.devicePath;
 
     return {};
 }
