@@ -20,7 +20,6 @@
 #include <vector>
 
 #include <dirent.h>
-#include <poll.h>
 #include <unistd.h>
 
 namespace
@@ -72,27 +71,6 @@ struct OpenLine
     bool opened = false;
 };
 
-bool readFrame (int fd, size_t size)
-{
-    uint8_t buffer[64];
-    size_t got = 0;
-
-    while (got < size)
-    {
-        pollfd entry{ fd, POLLIN, 0 };
-
-        if (poll (&entry, 1, 5000) <= 0)
-            return false;
-
-        auto n = read (fd, buffer, sizeof (buffer));
-
-        if (n > 0)
-            got += (size_t) n;
-    }
-
-    return true;
-}
-
 void FrameLatency (benchmark::State& state)
 {
     OpenLine open;
@@ -117,7 +95,7 @@ void FrameLatency (benchmark::State& state)
             auto start = std::chrono::steady_clock::now();
             out.write (frame, sizeof (frame));
 
-            if (! readFrame (open.line.getMasterFd(), sizeof (frame)))
+            if (open.line.readFromFarSide (sizeof (frame), 5000).size() != sizeof (frame))
             {
                 state.SkipWithError ("frame did not arrive");
                 return;

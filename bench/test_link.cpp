@@ -25,7 +25,6 @@
 #include <vector>
 
 #include <dirent.h>
-#include <poll.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -60,27 +59,6 @@ struct ClickWatcher : juce::Button::Listener
     void buttonClicked (juce::Button*) override { clicked = true; }
     bool clicked = false;
 };
-
-bool readBytes (int fd, size_t count)
-{
-    uint8_t buffer[64];
-    size_t got = 0;
-
-    while (got < count)
-    {
-        pollfd entry{ fd, POLLIN, 0 };
-
-        if (poll (&entry, 1, 5000) <= 0)
-            return false;
-
-        const auto n = read (fd, buffer, std::min (sizeof (buffer), count - got));
-
-        if (n > 0)
-            got += (size_t) n;
-    }
-
-    return true;
-}
 
 double processCpuNs()
 {
@@ -152,7 +130,7 @@ void ClickToBoard (benchmark::State& state)
             for (int round = 0; ! watcher.clicked && round < 10000; ++round)
                 messages->runDispatchLoopUntil (0);
 
-            if (! readBytes (setup.board.getMasterFd(), 17))
+            if (setup.board.readFromFarSide (17, 5000).size() != 17)
             {
                 test.removeListener (&watcher);
                 state.SkipWithError ("the frame did not arrive");
