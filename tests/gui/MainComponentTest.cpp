@@ -2,7 +2,7 @@
 
 #include "editor/InitLineModel.h"
 #include "editor/MainComponent.h"
-#include "support/MessageLoop.h"
+#include "support/EditorDriver.h"
 
 #include <typeinfo>
 
@@ -102,27 +102,19 @@ std::vector<WidgetRow> widgetTable (MainComponent& e)
     };
 }
 
-// The text view keeps line breaks as LF; saving turns them back into CR LF.
-juce::String shownFileText (MainComponent& editor)
-{
-    return editor.initTextEditor->getText().replace ("\n", "\r\n");
-}
-
-juce::StringArray itemTexts (juce::ComboBox& box)
+juce::String itemTexts (juce::ComboBox& box)
 {
     juce::StringArray texts;
     for (int i = 0; i < box.getNumItems(); ++i)
         texts.add (box.getItemText (i) + "=" + juce::String (box.getItemId (i)));
-    return texts;
+    return texts.joinIntoString (",");
 }
 } // namespace
 
 TEST (MainComponent, WidgetsAreCreatedInOrderWithTheirNamesTextsAndPlaces)
 {
     MainComponent editor;
-    EXPECT_EQ (editor.getWidth(), 800);
-    EXPECT_EQ (editor.getHeight(), 640);
-    EXPECT_TRUE (editor.getName().isEmpty());
+    EXPECT_EQ (editor.getBounds(), juce::Rectangle<int> (0, 0, 800, 640));
 
     const auto table = widgetTable (editor);
     ASSERT_EQ (table.size(), 59u);
@@ -143,171 +135,79 @@ TEST (MainComponent, WidgetsAreCreatedInOrderWithTheirNamesTextsAndPlaces)
             EXPECT_EQ (shownText (row.widget), juce::String (row.text));
         }
     }
-}
 
-TEST (MainComponent, ComboBoxesHoldTheirItems)
-{
-    MainComponent editor;
-
-    EXPECT_EQ (itemTexts (*editor.baudBox).joinIntoString (","),
+    // Item ids are the values the settings code maps to lines.
+    EXPECT_EQ (itemTexts (*editor.baudBox),
                "1200 bps=1,2400 bps=2,9600 bps=3,19.2 kbps=4,38.4 kbps=5,57.6 kbps=6,MIDI=7");
-    EXPECT_EQ (itemTexts (*editor.testBaudComboBox).joinIntoString (","),
+    EXPECT_EQ (itemTexts (*editor.testBaudComboBox),
                "1200 bps=1,2400 bps=2,9600 bps=3,19.2 kbps=4,38.4 kbps=5,57.6 kbps=6");
-    EXPECT_EQ (itemTexts (*editor.sleepBox).joinIntoString (","),
-               "15 sec=1,30 sec=2,1 min=3,2 min=4,3 min=5,4 min=6,5 min=7,10 min=8,15 min=9,30 min=10,45 min=11,1 hr=12");
-    EXPECT_EQ (itemTexts (*editor.pitchBox).joinIntoString (","), "1=1,2=2,3=3,4=4,5=5");
-    EXPECT_EQ (itemTexts (*editor.interfaceComboBox).joinIntoString (","), "Contact Closure=1,Active (3.3V / 5V)=2");
-    EXPECT_EQ (itemTexts (*editor.typeBox).joinIntoString (","), "Edge=1,Level=2,Latch=3");
-    EXPECT_EQ (itemTexts (*editor.functionBox).joinIntoString (","),
+    EXPECT_EQ (
+        itemTexts (*editor.sleepBox),
+        "15 sec=1,30 sec=2,1 min=3,2 min=4,3 min=5,4 min=6,5 min=7,10 min=8,15 min=9,30 min=10,45 min=11,1 hr=12");
+    EXPECT_EQ (itemTexts (*editor.pitchBox), "1=1,2=2,3=3,4=4,5=5");
+    EXPECT_EQ (itemTexts (*editor.interfaceComboBox), "Contact Closure=1,Active (3.3V / 5V)=2");
+    EXPECT_EQ (itemTexts (*editor.typeBox), "Edge=1,Level=2,Latch=3");
+    EXPECT_EQ (itemTexts (*editor.functionBox),
                "Normal=1,Next=2,Previous=3,Random=4,Pause=5,Resume=6,Stop=7,Volume Up=8,Volume Dn=9,"
                "MIDI Bank Up=10,MIDI Bank Dn=11,Trig Bank Up=12,Trig Bank Dn=13");
 
-    ASSERT_EQ (editor.channelBox->getNumItems(), 17);
-    EXPECT_EQ (editor.channelBox->getItemText (0), "Omni");
-    ASSERT_EQ (editor.triggerComboBox->getNumItems(), 16);
+    juce::String channels ("Omni=1"), triggers ("1=1");
+    for (int n = 2; n <= 16; ++n)
+        triggers << "," << n << "=" << n;
     for (int n = 1; n <= 16; ++n)
-    {
-        EXPECT_EQ (editor.channelBox->getItemText (n), juce::String (n));
-        EXPECT_EQ (editor.channelBox->getItemId (n), n + 1);
-        EXPECT_EQ (editor.triggerComboBox->getItemText (n - 1), juce::String (n));
-        EXPECT_EQ (editor.triggerComboBox->getItemId (n - 1), n);
-    }
-}
+        channels << "," << n << "=" << n + 1;
+    EXPECT_EQ (itemTexts (*editor.channelBox), channels);
+    EXPECT_EQ (itemTexts (*editor.triggerComboBox), triggers);
 
-TEST (MainComponent, StartsInTheStateOfANewFile)
-{
-    MainComponent editor;
-
-    EXPECT_EQ (editor.initLines, initfile::headerBlock());
-    EXPECT_EQ (shownFileText (editor), initfile::headerBlock().joinIntoString (""));
-
-    EXPECT_EQ (editor.baudBox->getSelectedId(), 6);
-    EXPECT_EQ (editor.volumeSlider->getValue(), 0.0);
-    EXPECT_FALSE (editor.ampToggleButton->getToggleState());
-    EXPECT_FALSE (editor.lpToggleButton->getToggleState());
-    EXPECT_EQ (editor.sleepBox->getSelectedId(), 7);
-    EXPECT_EQ (editor.pitchBox->getSelectedId(), 2);
-    EXPECT_EQ (editor.channelBox->getSelectedId(), 1);
-    EXPECT_EQ (editor.testBaudComboBox->getSelectedId(), 6);
-    EXPECT_EQ (editor.triggerComboBox->getSelectedId(), 1);
-    EXPECT_EQ (editor.interfaceComboBox->getSelectedId(), 1);
-    EXPECT_EQ (editor.typeBox->getSelectedId(), 1);
-    EXPECT_EQ (editor.functionBox->getSelectedId(), 1);
-    EXPECT_FALSE (editor.invertToggle->getToggleState());
-    EXPECT_TRUE (editor.retriggerToggleButton->getToggleState());
-    EXPECT_FALSE (editor.loopToggleButton->getToggleState());
-    EXPECT_FALSE (editor.lockToggle->getToggleState());
-    EXPECT_TRUE (editor.polyToggle->getToggleState());
-    EXPECT_EQ (editor.trigVolumeSlider->getValue(), 0.0);
-    EXPECT_TRUE (editor.lowText->isEmpty());
-    EXPECT_TRUE (editor.highText->isEmpty());
-
-    for (auto* enabled : std::initializer_list<juce::Component*> {
-             editor.addButton.get(), editor.resetButton.get(), editor.quitButton.get(), editor.newButton.get(),
-             editor.openButton.get(), editor.saveAsButton.get(), editor.helpLink.get(), editor.baudBox.get(),
-             editor.volumeSlider.get(), editor.ampToggleButton.get(), editor.lpToggleButton.get(),
-             editor.typeBox.get(), editor.retriggerToggleButton.get(), editor.loopToggleButton.get(),
-             editor.polyToggle.get(), editor.trigVolumeSlider.get(), editor.initTextEditor.get() })
-        EXPECT_TRUE (enabled->isEnabled()) << enabled->getName();
-
-    for (auto* disabled : std::initializer_list<juce::Component*> {
-             editor.updateButton.get(), editor.deleteButton.get(), editor.copyButton.get(), editor.testButton.get(),
-             editor.lowText.get(), editor.highText.get(), editor.releaseSlider.get(),
-             editor.velocityToggleButton.get(), editor.noteOffToggleButton.get(), editor.defaultReleaseLabel.get(),
-             editor.pitchBox.get(), editor.pitchBendLabel.get(), editor.sleepLabel.get(), editor.sleepBox.get(),
-             editor.channelBox.get(), editor.channelLabel.get(), editor.testBaudComboBox.get() })
-        EXPECT_FALSE (disabled->isEnabled()) << disabled->getName();
-}
-
-TEST (MainComponent, WidgetPropertiesAndColours)
-{
-    MainComponent editor;
-
-    EXPECT_EQ (editor.triggerGroup->findColour (juce::GroupComponent::outlineColourId), juce::Colour (0x66000000));
-    for (auto* group : { editor.midiGroup.get(), editor.testPortGroup.get(), editor.triggerGroup.get(),
-                         editor.systemGroup.get() })
-        EXPECT_EQ (group->findColour (juce::GroupComponent::textColourId), juce::Colour (0x9effffff));
-
-    EXPECT_EQ (editor.statusLabel->findColour (juce::Label::backgroundColourId), juce::Colour (0xff8da3da));
-    EXPECT_EQ (editor.initFileContentsLabel->findColour (juce::Label::textColourId), juce::Colour (0x9effffff));
-    EXPECT_EQ (editor.helpLink->findColour (juce::HyperlinkButton::textColourId), juce::Colour (0x9effffff));
-    EXPECT_EQ (editor.testButton->findColour (juce::TextButton::buttonColourId), juce::Colour (0xffd00009));
-    EXPECT_EQ (editor.helpLink->getURL().toString (false), editor.helpLink->getTooltip());
-    EXPECT_TRUE (editor.helpLink->getURL().toString (false).contains (".example/"));
-
-    EXPECT_EQ (editor.volumeSlider->getMinimum(), -20.0);
-    EXPECT_EQ (editor.volumeSlider->getMaximum(), 10.0);
-    EXPECT_EQ (editor.trigVolumeSlider->getMinimum(), -20.0);
-    EXPECT_EQ (editor.releaseSlider->getMaximum(), 127.0);
-    EXPECT_EQ (editor.releaseSlider->getInterval(), 1.0);
-    EXPECT_EQ (editor.volumeSlider->getTextBoxPosition(), juce::Slider::TextBoxRight);
-    EXPECT_FALSE (editor.volumeSlider->isTextBoxEditable() == false);
-
-    EXPECT_EQ (editor.channelBox->getJustificationType().getFlags(), juce::Justification::centredRight);
-    EXPECT_EQ (editor.baudBox->getJustificationType().getFlags(), juce::Justification::centredLeft);
-    EXPECT_EQ (editor.sleepLabel->getFont().getHeight(), 15.0f);
-    EXPECT_FALSE (editor.sleepLabel->isEditable());
-
-    EXPECT_TRUE (editor.initTextEditor->isMultiLine());
-    EXPECT_FALSE (editor.lowText->isMultiLine());
-    EXPECT_EQ (editor.initTextEditor->getFont().getHeight(), 11.0f);
-    EXPECT_EQ (editor.initTextEditor->getFont().getTypefaceName(), juce::Font::getDefaultMonospacedFontName());
-}
-
-TEST (MainComponent, TrackRangeFieldsTakeFourDigitsOnly)
-{
-    MainComponent editor;
-    editor.lowText->setEnabled (true);
-    editor.lowText->insertTextAtCaret ("12a34-56");
-    EXPECT_EQ (editor.lowText->getText(), "1234");
-
-    editor.highText->setEnabled (true);
-    editor.highText->insertTextAtCaret ("x9y");
-    EXPECT_EQ (editor.highText->getText(), "9");
-}
-
-TEST (MainComponent, OnlyTheStatusLineFollowsTheComponentSize)
-{
-    MainComponent editor;
+    // Only the status line follows the component's size.
     editor.setSize (1000, 700);
     EXPECT_EQ (editor.statusLabel->getBounds(), juce::Rectangle<int> (0, 676, 1000, 24));
     EXPECT_EQ (editor.initTextEditor->getBounds(), juce::Rectangle<int> (248, 381, 520, 215));
-
     editor.setSize (501, 300);
     EXPECT_EQ (editor.statusLabel->getBounds(), juce::Rectangle<int> (0, 276, 501, 24));
     EXPECT_EQ (editor.quitButton->getBounds(), juce::Rectangle<int> (148, 533, 63, 24));
 }
 
-TEST (MainComponent, TheViewIsRebuiltFromTheListNotReadBack)
+TEST (MainComponent, StartsInTheStateOfANewFile)
 {
     MainComponent editor;
-    editor.initTextEditor->setText ("typed by hand", false);
-    editor.initLines.insert (0, "#BAUD 9600\r\n");
-    editor.refreshInitText();
-    EXPECT_EQ (shownFileText (editor), editor.initLines.joinIntoString (""));
-
-    editor.removeInitLine (-1);
-    editor.removeInitLine (editor.initLines.size());
-    EXPECT_EQ (editor.initLines.size(), 8);
-    editor.removeInitLine (0);
     EXPECT_EQ (editor.initLines, initfile::headerBlock());
-}
+    EXPECT_EQ (editor.initTextEditor->getText(), initfile::headerBlock().joinIntoString ("").replace ("\r\n", "\n"));
 
-TEST (MainComponent, NewDefaultsLeaveTheTestLinkAlone)
-{
-    MainComponent editor;
+    juce::StringArray state;
+    for (auto* box : { editor.baudBox.get(), editor.sleepBox.get(), editor.pitchBox.get(), editor.channelBox.get(),
+                       editor.testBaudComboBox.get(), editor.triggerComboBox.get() })
+        state.add (juce::String (box->getSelectedId()));
+    for (auto* toggle : { editor.ampToggleButton.get(), editor.lpToggleButton.get() })
+        state.add (toggle->getToggleState() ? "on" : "off");
+    state.add (juce::String (editor.volumeSlider->getValue()) + " " + juce::String (editor.releaseSlider->getValue()));
+    EXPECT_EQ (state.joinIntoString (" "), "6 7 2 1 6 1 off off 0 0");
+    EXPECT_EQ (testsupport::triggerWidgets (editor), "1 0 1 1 0 0 1 1 0 []- []-");
+
+    // Every widget is enabled but these.
+    const juce::Array<juce::Component*> disabled{
+        editor.updateButton.get(), editor.deleteButton.get(),   editor.copyButton.get(),
+        editor.testButton.get(),   editor.stopButton.get(),     editor.lowText.get(),
+        editor.highText.get(),     editor.releaseSlider.get(),  editor.defaultReleaseLabel.get(),
+        editor.pitchBox.get(),     editor.pitchBendLabel.get(), editor.velocityToggleButton.get(),
+        editor.channelBox.get(),   editor.channelLabel.get(),   editor.noteOffToggleButton.get(),
+        editor.sleepBox.get(),     editor.sleepLabel.get(),     editor.testBaudComboBox.get()
+    };
+    for (auto* child : editor.getChildren())
+        EXPECT_EQ (child->isEnabled(), ! disabled.contains (child)) << child->getName();
+
+    // The track range fields take four digits, nothing else.
+    editor.lowText->setEnabled (true);
+    editor.lowText->insertTextAtCaret ("12a34-56");
+    EXPECT_EQ (editor.lowText->getText(), "1234");
+
+    // A new file's defaults leave the test link alone.
     editor.statusLabel->setText ("  >COM port opened successfully", juce::dontSendNotification);
     editor.stopButton->setEnabled (true);
-    editor.volumeSlider->setValue (-5, juce::dontSendNotification);
-    editor.lockToggle->setToggleState (true, juce::dontSendNotification);
     editor.initLines.clear();
-
     editor.resetToDefaults();
-
+    EXPECT_EQ (testsupport::triggerWidgets (editor), "1 0 1 1 0 0 1 1 0 []- []-");
+    EXPECT_EQ (editor.initLines, initfile::headerBlock());
     EXPECT_EQ (editor.statusLabel->getText(), "  >COM port opened successfully");
     EXPECT_TRUE (editor.stopButton->isEnabled());
-    EXPECT_EQ (editor.volumeSlider->getValue(), 0.0);
-    EXPECT_FALSE (editor.lockToggle->getToggleState());
-    EXPECT_EQ (editor.initLines, initfile::headerBlock());
-    EXPECT_FALSE (editor.testButton->isEnabled());
 }

@@ -1,234 +1,147 @@
 #include <gtest/gtest.h>
 
 #include "editor/InitLineModel.h"
-#include "editor/MainComponent.h"
 #include "support/EditorDriver.h"
 
 using namespace testsupport;
 
 namespace
 {
-const juce::String crlf ("\r\n");
-const int headerEntries = 7;
+const juce::String header = initfile::headerBlock().joinIntoString ("");
 
-juce::StringArray lines (std::initializer_list<juce::String> entries)
-{
-    juce::StringArray result;
-    for (auto& entry : entries)
-        result.add (entry);
-    return result;
-}
+constexpr int baud2400 = 2, baud9600 = 3, baud57600 = 6, midi = 7; // the baud box's item ids
 
-const char* const keywords[] = { "#BAUD", "#MIDI", "#MREL", "#BEND", "#MCHN", "#VOLM", "#SPKR", "#LPWR" };
-
-enum BaudId
-{
-    baud1200 = 1,
-    baud2400,
-    baud9600,
-    baud19200,
-    baud38400,
-    baud57600,
-    midi
-};
-
-class SystemSettingsEditing : public ::testing::Test
+class SystemSettingsEditing : public EditorTest
 {
 protected:
-    void SetUp() override { deliverPendingMessages(); }
-
-    // The text view keeps each CR LF as a single line break, which the save
-    // writes as CR LF again.
-    static juce::String shownAs (const juce::StringArray& entries)
+    // The whole list as text, once the view is seen to show it.
+    juce::String fileText()
     {
-        return initfile::viewText (entries).replace ("\r\n", "\n");
+        EXPECT_EQ (editor.initTextEditor->getText(), initfile::viewText (editor.initLines).replace ("\r\n", "\n"));
+        return editor.initLines.joinIntoString ("");
     }
 
-    void expectViewShowsLines (const char* step)
+    // The MIDI widgets' enablement, then their values.
+    juce::String midiWidgets() const
     {
-        EXPECT_EQ (editor.initTextEditor->getText(), shownAs (editor.initLines)) << step;
+        juce::String state;
+        for (auto* widget : std::initializer_list<juce::Component*>{
+                 editor.releaseSlider.get(), editor.defaultReleaseLabel.get(), editor.velocityToggleButton.get(),
+                 editor.noteOffToggleButton.get(), editor.pitchBox.get(), editor.pitchBendLabel.get(),
+                 editor.channelBox.get(), editor.channelLabel.get() })
+            state << (widget->isEnabled() ? "on " : "off ");
+        return state << editor.releaseSlider->getValue() << " " << (int) editor.velocityToggleButton->getToggleState()
+                     << " " << (int) editor.noteOffToggleButton->getToggleState() << " "
+                     << editor.pitchBox->getSelectedId() << " " << editor.channelBox->getSelectedId();
     }
-
-    // What every change must leave: the view shows exactly the list, and each
-    // keyword has at most one line.
-    void expectConsistent (const char* step)
-    {
-        expectViewShowsLines (step);
-
-        for (auto* keyword : keywords)
-        {
-            int count = 0;
-            for (auto& entry : editor.initLines)
-                count += entry.startsWith (keyword) ? 1 : 0;
-            EXPECT_LE (count, 1) << step << ": " << keyword;
-        }
-    }
-
-    // The entries above the generated header block.
-    juce::StringArray linesAboveHeader() const
-    {
-        juce::StringArray lines (editor.initLines);
-        lines.removeRange (lines.size() - headerEntries, headerEntries);
-        return lines;
-    }
-
-    void expectMidiWidgets (bool enabled, const char* step)
-    {
-        juce::Component* widgets[] = { editor.releaseSlider.get(),  editor.defaultReleaseLabel.get(),
-                                       editor.velocityToggleButton.get(), editor.noteOffToggleButton.get(),
-                                       editor.pitchBox.get(),       editor.pitchBendLabel.get(),
-                                       editor.channelBox.get(),     editor.channelLabel.get() };
-        for (auto* widget : widgets)
-            EXPECT_EQ (widget->isEnabled(), enabled) << step << ": " << widget->getName();
-    }
-
-    void expectMidiDefaults (const char* step)
-    {
-        EXPECT_EQ (editor.releaseSlider->getValue(), 0.0) << step;
-        EXPECT_FALSE (editor.velocityToggleButton->getToggleState()) << step;
-        EXPECT_FALSE (editor.noteOffToggleButton->getToggleState()) << step;
-        EXPECT_EQ (editor.pitchBox->getSelectedId(), 2) << step;
-        EXPECT_EQ (editor.channelBox->getSelectedId(), 1) << step;
-    }
-
-    MainComponent editor;
 };
 } // namespace
 
 TEST_F (SystemSettingsEditing, AValueWritesItsLineOnTopAndTheDefaultRemovesIt)
 {
     drag (*editor.volumeSlider, -20);
-    EXPECT_EQ (linesAboveHeader(), lines ({ "#VOLM -20" + crlf }));
-    expectConsistent ("volume -20");
-
+    EXPECT_EQ (fileText(), "#VOLM -20\r\n" + header);
     drag (*editor.volumeSlider, 0);
-    EXPECT_TRUE (linesAboveHeader().isEmpty());
-    EXPECT_EQ (editor.initLines, initfile::headerBlock());
-    expectConsistent ("volume 0");
+    EXPECT_EQ (fileText(), header);
 
-    click (*editor.ampToggleButton);
-    EXPECT_EQ (linesAboveHeader(), lines ({ "#SPKR 1" + crlf }));
-    click (*editor.ampToggleButton);
-    EXPECT_TRUE (linesAboveHeader().isEmpty());
-    expectConsistent ("amp off");
-}
-
-TEST_F (SystemSettingsEditing, TheLastChangedSettingStandsFirst)
-{
     drag (*editor.volumeSlider, -5);
     click (*editor.ampToggleButton);
+    EXPECT_EQ (fileText(), "#SPKR 1\r\n#VOLM -5\r\n" + header);
     drag (*editor.volumeSlider, -3);
-    EXPECT_EQ (linesAboveHeader(), lines ({ "#VOLM -3" + crlf, "#SPKR 1" + crlf }));
-
-    drag (*editor.volumeSlider, 0);
+    EXPECT_EQ (fileText(), "#VOLM -3\r\n#SPKR 1\r\n" + header) << "the last changed setting stands first";
     click (*editor.ampToggleButton);
+    EXPECT_EQ (fileText(), "#VOLM -3\r\n" + header);
+
     pick (*editor.baudBox, midi);
     pick (*editor.channelBox, 6);
-    drag (*editor.volumeSlider, -3);
-    EXPECT_EQ (linesAboveHeader(), lines ({ "#VOLM -3" + crlf, "#MCHN 5" + crlf, "#MIDI 1 " + crlf }));
-    expectConsistent ("stacked");
+    drag (*editor.volumeSlider, 2);
+    EXPECT_EQ (fileText(), "#VOLM 2\r\n#MCHN 5\r\n#MIDI 1 \r\n" + header);
+
+    // The view is rebuilt even when no line is written.
+    typeInto (*editor.initTextEditor, "typed by hand");
+    pick (*editor.baudBox, baud57600);
+    EXPECT_EQ (fileText(), "#VOLM 2\r\n" + header);
 }
 
 TEST_F (SystemSettingsEditing, EveryLineOfTheKeywordGoesWhereverItStands)
 {
-    const juce::String trigger = "#TRIG 01, 1, 0, 1, 1, 1, 1, 0, ," + crlf;
-    editor.initLines = lines ({ "#VOLM 1" + crlf, "#VOLM 2" + crlf, "; note" + crlf, "#volm 3" + crlf,
-                                " #VOLM 4" + crlf, "#VOLMxyz" + crlf, trigger, "#VOLM 5" + crlf,
-                                "#BAUD 1200" + crlf, "#MIDI 1" + crlf, "#MREL 9" + crlf, "#BAUD 2400" + crlf,
-                                "#BEND 3" + crlf, "#MCHN 4" + crlf, "#MIDI 3" + crlf });
+    const juce::String trigger = "#TRIG 01, 1, 0, 1, 1, 1, 1, 0, ,\r\n";
+    editor.initLines = juce::StringArray::fromLines ("#VOLM 1\n#VOLM 2\n; note\n#volm 3\n #VOLM 4\n#VOLMxyz\n"
+                                                     "#TRIG 01, 1, 0, 1, 1, 1, 1, 0, ,\n#VOLM 5\n#BAUD 1200\n#MIDI 1\n"
+                                                     "#MREL 9\n#BAUD 2400\n#BEND 3\n#MCHN 4\n#MIDI 3");
+    for (auto& entry : editor.initLines)
+        entry << "\r\n";
     editor.refreshInitText();
 
     drag (*editor.volumeSlider, -7);
-    EXPECT_EQ (editor.initLines[0], "#VOLM -7" + crlf);
-    EXPECT_EQ (editor.initLines.size(), 15 - 4 + 1);
-    expectViewShowsLines ("volume -7");
+    EXPECT_EQ (editor.initLines[0], "#VOLM -7\r\n");
+    EXPECT_EQ (editor.initLines.size(), 12) << "four of the fifteen lines gave way to one";
 
     pick (*editor.baudBox, baud9600);
-    EXPECT_EQ (editor.initLines, lines ({ "#BAUD 9600" + crlf, "#VOLM -7" + crlf, "; note" + crlf,
-                                                      "#volm 3" + crlf, " #VOLM 4" + crlf, trigger }))
+    EXPECT_EQ (fileText(), "#BAUD 9600\r\n#VOLM -7\r\n; note\r\n#volm 3\r\n #VOLM 4\r\n" + trigger)
         << "case and a leading blank make a line plain text";
-    expectConsistent ("9600");
 }
 
 TEST_F (SystemSettingsEditing, MidiModeComesWithItsWidgetsAndLeavesWithItsLines)
 {
+    const juce::String midiDefaults = "0 0 0 2 1";
+
     pick (*editor.baudBox, baud9600);
-    EXPECT_EQ (linesAboveHeader(), lines ({ "#BAUD 9600" + crlf }));
-    expectMidiWidgets (false, "9600");
+    EXPECT_EQ (fileText(), "#BAUD 9600\r\n" + header);
+    EXPECT_EQ (midiWidgets(), "off off off off off off off off " + midiDefaults);
 
     pick (*editor.baudBox, midi);
-    EXPECT_EQ (linesAboveHeader(), lines ({ "#MIDI 1 " + crlf }));
-    expectMidiWidgets (true, "MIDI");
+    EXPECT_EQ (fileText(), "#MIDI 1 \r\n" + header);
+    EXPECT_EQ (midiWidgets(), "on on on on on on on on " + midiDefaults);
 
     pick (*editor.pitchBox, 5);
     pick (*editor.channelBox, 17);
     drag (*editor.releaseSlider, 20);
-    EXPECT_EQ (linesAboveHeader(), lines ({ "#MREL 20" + crlf, "#MCHN 16" + crlf, "#BEND 5" + crlf,
-                                                        "#MIDI 1 " + crlf }));
-
+    EXPECT_EQ (fileText(), "#MREL 20\r\n#MCHN 16\r\n#BEND 5\r\n#MIDI 1 \r\n" + header);
     pick (*editor.pitchBox, 2);
     pick (*editor.channelBox, 1);
-    EXPECT_EQ (linesAboveHeader(), lines ({ "#MREL 20" + crlf, "#MIDI 1 " + crlf })) << "defaults: no line";
+    EXPECT_EQ (fileText(), "#MREL 20\r\n#MIDI 1 \r\n" + header) << "defaults: no line";
 
     click (*editor.velocityToggleButton);
-    EXPECT_EQ (editor.initLines[0], "#MIDI 3" + crlf);
+    EXPECT_EQ (editor.initLines[0], "#MIDI 3\r\n");
     click (*editor.velocityToggleButton);
-    EXPECT_EQ (editor.initLines[0], "#MIDI 1" + crlf) << "the options' line has no trailing blank";
+    EXPECT_EQ (editor.initLines[0], "#MIDI 1\r\n") << "the options' line has no trailing blank";
     click (*editor.noteOffToggleButton);
-    EXPECT_EQ (editor.initLines[0], "#MIDI 5" + crlf);
+    EXPECT_EQ (editor.initLines[0], "#MIDI 5\r\n");
     click (*editor.velocityToggleButton);
-    EXPECT_EQ (editor.initLines[0], "#MIDI 7" + crlf);
-    expectConsistent ("options");
+    EXPECT_EQ (fileText(), "#MIDI 7\r\n#MREL 20\r\n" + header);
 
     pick (*editor.baudBox, baud2400);
-    EXPECT_EQ (linesAboveHeader(), lines ({ "#BAUD 2400" + crlf }));
-    expectMidiWidgets (false, "2400");
-    expectMidiDefaults ("2400");
-    expectConsistent ("2400");
+    EXPECT_EQ (fileText(), "#BAUD 2400\r\n" + header);
+    EXPECT_EQ (midiWidgets(), "off off off off off off off off " + midiDefaults);
 
     pick (*editor.baudBox, midi);
-    EXPECT_EQ (linesAboveHeader(), lines ({ "#MIDI 1 " + crlf }));
-    expectMidiDefaults ("MIDI again: nothing chosen before comes back");
+    EXPECT_EQ (midiWidgets(), "on on on on on on on on " + midiDefaults) << "nothing chosen before comes back";
 
     pick (*editor.baudBox, baud57600);
-    EXPECT_EQ (editor.initLines, initfile::headerBlock()) << "the board's own rate writes no line";
-    expectMidiWidgets (false, "57.6");
-    expectConsistent ("57.6");
+    EXPECT_EQ (fileText(), header) << "the board's own rate writes no line";
 }
 
 TEST_F (SystemSettingsEditing, LowPowerAlwaysStartsAtFiveMinutes)
 {
-    EXPECT_FALSE (editor.sleepBox->isEnabled());
+    EXPECT_FALSE (editor.sleepBox->isEnabled() || editor.sleepLabel->isEnabled());
 
     click (*editor.lpToggleButton);
-    EXPECT_EQ (linesAboveHeader(), lines ({ "#LPWR 300" + crlf }));
+    EXPECT_EQ (fileText(), "#LPWR 300\r\n" + header);
     EXPECT_TRUE (editor.sleepBox->isEnabled() && editor.sleepLabel->isEnabled());
-    EXPECT_EQ (editor.sleepBox->getSelectedId(), 7);
 
     pick (*editor.sleepBox, 12);
-    EXPECT_EQ (linesAboveHeader(), lines ({ "#LPWR 3600" + crlf }));
+    EXPECT_EQ (fileText(), "#LPWR 3600\r\n" + header);
 
     click (*editor.lpToggleButton);
-    EXPECT_TRUE (linesAboveHeader().isEmpty());
+    EXPECT_EQ (fileText(), header);
     EXPECT_FALSE (editor.sleepBox->isEnabled() || editor.sleepLabel->isEnabled());
-    EXPECT_EQ (editor.sleepBox->getSelectedId(), 12);
 
     click (*editor.lpToggleButton);
-    EXPECT_EQ (linesAboveHeader(), lines ({ "#LPWR 300" + crlf }));
+    EXPECT_EQ (fileText(), "#LPWR 300\r\n" + header);
     EXPECT_EQ (editor.sleepBox->getSelectedId(), 7) << "back at 5 min, not at the 1 hr chosen before";
 
     pick (*editor.sleepBox, 1);
-    EXPECT_EQ (linesAboveHeader(), lines ({ "#LPWR 15" + crlf }));
     pick (*editor.sleepBox, 7);
-    EXPECT_EQ (linesAboveHeader(), lines ({ "#LPWR 300" + crlf })) << "5 min has its line too";
-    expectConsistent ("sleep");
-}
-
-TEST_F (SystemSettingsEditing, TheViewIsRebuiltEvenWhenNoLineIsWritten)
-{
-    pick (*editor.baudBox, baud9600);
-    typeInto (*editor.initTextEditor, "typed by hand");
-
-    pick (*editor.baudBox, baud57600);
-    EXPECT_EQ (editor.initTextEditor->getText(), shownAs (initfile::headerBlock()));
+    EXPECT_EQ (fileText(), "#LPWR 300\r\n" + header) << "5 min has its line too";
 }

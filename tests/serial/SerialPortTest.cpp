@@ -5,6 +5,7 @@
 #include "support/PseudoTerminal.h"
 
 #include <cstring>
+#include <tuple>
 
 namespace
 {
@@ -16,23 +17,12 @@ DWORD flagWord (const DCB& dcb)
     return word;
 }
 
-SerialPortConfig config (int bps, int dataBits, int parity, int stopBits, int flowControl)
-{
-    SerialPortConfig c;
-    c.bps = bps;
-    c.dataBits = dataBits;
-    c.parity = parity;
-    c.stopBits = stopBits;
-    c.flowControl = flowControl;
-    return c;
-}
-
-const SerialPortConfig boardLine = config (57600, 8, 0, 0, 0);
+const SerialPortConfig linkLine{ 57600, 8, 0, 0, 0 };
 } // namespace
 
-TEST (SerialPortDcb, BoardLineSettings)
+TEST (SerialPortDcb, LinkLineSettings)
 {
-    auto dcb = SerialPort::makeDcb (boardLine);
+    const auto dcb = SerialPort::makeDcb (linkLine);
 
     EXPECT_EQ (dcb.DCBlength, 28u);
     EXPECT_EQ (dcb.BaudRate, 57600u);
@@ -45,68 +35,53 @@ TEST (SerialPortDcb, BoardLineSettings)
     EXPECT_NE (dcb.XonChar, dcb.XoffChar);
 }
 
-TEST (SerialPortDcb, ParityCodesIncludingSwappedSpaceAndMark)
+TEST (SerialPortDcb, OtherCodes)
 {
-    struct Case
+    const std::tuple<int, BYTE, DWORD> parities[] = { { 1, ODDPARITY, 1 },  { 2, EVENPARITY, 1 }, { 3, SPACEPARITY, 1 },
+                                                      { 4, MARKPARITY, 1 }, { 0, NOPARITY, 0 },   { 9, NOPARITY, 0 },
+                                                      { -1, NOPARITY, 0 } };
+    for (auto [code, parity, checked] : parities)
     {
-        int code;
-        BYTE parity;
-        DWORD checked;
-    };
-
-    for (auto c : { Case{ 1, ODDPARITY, 1 }, Case{ 2, EVENPARITY, 1 }, Case{ 3, SPACEPARITY, 1 },
-                    Case{ 4, MARKPARITY, 1 }, Case{ 0, NOPARITY, 0 }, Case{ 9, NOPARITY, 0 }, Case{ -1, NOPARITY, 0 } })
-    {
-        auto dcb = SerialPort::makeDcb (config (9600, 8, c.code, 0, 0));
-        EXPECT_EQ (dcb.Parity, c.parity) << "code " << c.code;
-        EXPECT_EQ (dcb.fParity, c.checked) << "code " << c.code;
+        const auto dcb = SerialPort::makeDcb ({ 9600, 8, code, 0, 0 });
+        EXPECT_EQ (dcb.Parity, parity) << "code " << code;
+        EXPECT_EQ (dcb.fParity, checked) << "code " << code;
     }
-}
 
-TEST (SerialPortDcb, StopBitsDataBitsAndFlowControl)
-{
-    EXPECT_EQ (SerialPort::makeDcb (config (9600, 5, 0, 1, 0)).StopBits, ONE5STOPBITS);
-    EXPECT_EQ (SerialPort::makeDcb (config (9600, 8, 0, 2, 0)).StopBits, TWOSTOPBITS);
-    EXPECT_EQ (SerialPort::makeDcb (config (9600, 8, 0, 7, 0)).StopBits, ONESTOPBIT);
-    EXPECT_EQ (SerialPort::makeDcb (config (9600, 0x107, 0, 0, 0)).ByteSize, 7); // low 8 bits only
+    EXPECT_EQ (SerialPort::makeDcb ({ 9600, 5, 0, 1, 0 }).StopBits, ONE5STOPBITS);
+    EXPECT_EQ (SerialPort::makeDcb ({ 9600, 8, 0, 2, 0 }).StopBits, TWOSTOPBITS);
+    EXPECT_EQ (SerialPort::makeDcb ({ 9600, 8, 0, 7, 0 }).StopBits, ONESTOPBIT);
+    EXPECT_EQ (SerialPort::makeDcb ({ 9600, 0x107, 0, 0, 0 }).ByteSize, 7); // low 8 bits only
 
-    auto hardware = SerialPort::makeDcb (config (9600, 8, 0, 0, 1));
-    EXPECT_EQ (hardware.fOutxCtsFlow, 1u);
-    EXPECT_EQ (hardware.fOutxDsrFlow, 1u);
+    const auto hardware = SerialPort::makeDcb ({ 9600, 8, 0, 0, 1 });
+    EXPECT_EQ (hardware.fOutxCtsFlow + hardware.fOutxDsrFlow, 2u);
     EXPECT_EQ (hardware.fDtrControl, (DWORD) DTR_CONTROL_HANDSHAKE);
     EXPECT_EQ (hardware.fRtsControl, (DWORD) RTS_CONTROL_HANDSHAKE);
     EXPECT_EQ (hardware.fOutX, 0u);
 
-    auto software = SerialPort::makeDcb (config (9600, 8, 0, 0, 2));
-    EXPECT_EQ (software.fOutX, 1u);
-    EXPECT_EQ (software.fInX, 1u);
+    const auto software = SerialPort::makeDcb ({ 9600, 8, 0, 0, 2 });
+    EXPECT_EQ (software.fOutX + software.fInX, 2u);
     EXPECT_EQ (software.fDtrControl, (DWORD) DTR_CONTROL_ENABLE);
 
-    // An unknown code is no flow control at all.
-    EXPECT_EQ (flagWord (SerialPort::makeDcb (config (9600, 8, 0, 0, 3))), 0x1011u);
+    EXPECT_EQ (flagWord (SerialPort::makeDcb ({ 9600, 8, 0, 0, 3 })), 0x1011u) << "an unknown code is none";
 }
 
-TEST (SerialPortOpen, MissingDeviceLeavesPortClosedWithPath)
+TEST (SerialPortOpen, MissingOrHeldDevicesAreRefused)
 {
     SerialPort port;
     EXPECT_FALSE (port.open ("/dev/no-such-serial-device"));
     EXPECT_FALSE (port.isOpen());
-    EXPECT_EQ (port.handle, nullptr);
     EXPECT_EQ (port.path, "/dev/no-such-serial-device");
-
-    // Never opened: nothing to configure, nothing to close.
-    EXPECT_FALSE (port.setConfig (boardLine));
+    EXPECT_FALSE (port.setConfig (linkLine)) << "no handle to configure";
     port.close();
-    EXPECT_FALSE (port.isOpen());
-}
 
-TEST (SerialPortOpen, PortIsForOneUserAtATime)
-{
     testsupport::PseudoTerminal line;
     ASSERT_TRUE (line.isValid());
-
     SerialPort first, second;
     ASSERT_TRUE (first.open (line.getSlavePath()));
+#if defined(_WIN32)
+    if (testsupport::runningUnderWine())
+        return; // wine lets a second handle open a port that is open; Windows' drivers don't
+#endif
     EXPECT_FALSE (second.open (line.getSlavePath()));
     EXPECT_EQ (second.handle, nullptr);
 
@@ -115,14 +90,12 @@ TEST (SerialPortOpen, PortIsForOneUserAtATime)
     EXPECT_TRUE (second.open (line.getSlavePath()));
 }
 
-TEST (SerialPortOpen, AppliesBoardLineAndStaysRaw)
+TEST (SerialPortOpen, AppliesTheLineSettingsAndStaysRaw)
 {
     testsupport::PseudoTerminal line;
-    ASSERT_TRUE (line.isValid());
-
     SerialPort port;
-    ASSERT_TRUE (port.open (line.getSlavePath()));
-    EXPECT_TRUE (port.setConfig (boardLine));
+    ASSERT_TRUE (line.isValid() && port.open (line.getSlavePath()));
+    EXPECT_TRUE (port.setConfig (linkLine));
 
 #if ! defined(_WIN32)
     termios settings{};
@@ -135,8 +108,8 @@ TEST (SerialPortOpen, AppliesBoardLineAndStaysRaw)
     EXPECT_EQ (settings.c_oflag & OPOST, 0u);
 
     // A rate the line does not know is refused, and the port stays usable.
-    EXPECT_FALSE (port.setConfig (config (12345, 8, 0, 0, 0)));
-    EXPECT_TRUE (port.setConfig (config (115200, 8, 2, 2, 0)));
+    EXPECT_FALSE (port.setConfig ({ 12345, 8, 0, 0, 0 }));
+    EXPECT_TRUE (port.setConfig ({ 115200, 8, 2, 2, 0 }));
     ASSERT_TRUE (line.getLineSettings (settings));
     EXPECT_EQ (cfgetospeed (&settings), (speed_t) B115200);
 #endif
@@ -144,51 +117,30 @@ TEST (SerialPortOpen, AppliesBoardLineAndStaysRaw)
 
 // Pseudo-terminals are listed through the registry, which Windows does not have.
 #if ! defined(_WIN32)
-
-TEST (SerialPortList, ListsRegisteredPseudoTerminalAndOpensItByComName)
+TEST (SerialPortList, ListsRegisteredPseudoTerminalsAndOpensThemByComName)
 {
     PortRegistry::ScopedRegisteredDevicesOnly onlyOurs;
     EXPECT_EQ (SerialPort::listPorts().size(), 0);
 
-    testsupport::PseudoTerminal line;
-    ASSERT_TRUE (line.isValid());
-    auto number = PortRegistry::registerDevice (line.getSlavePath(), "Test Board");
-    ASSERT_GT (number, 0);
-
-    auto ports = SerialPort::listPorts();
-    ASSERT_EQ (ports.size(), 1);
-
-    auto comName = "COM" + juce::String (number);
-    auto name = "Test Board " + juce::String (line.getSlavePath()) + " (" + comName + ")";
-    EXPECT_EQ (ports.getAllKeys()[0], name);
-    EXPECT_EQ (ports.getAllValues()[0], juce::String (line.getSlavePath()));
-    EXPECT_EQ (ports.getValue (name.toLowerCase(), {}), juce::String (line.getSlavePath()));
-
-    SerialPort port;
-    EXPECT_TRUE (port.open ("\\\\.\\" + comName));
-    EXPECT_TRUE (port.setConfig (boardLine));
-}
-
-TEST (SerialPortList, EachNameGoesWithItsOwnDevice)
-{
-    PortRegistry::ScopedRegisteredDevicesOnly onlyOurs;
     testsupport::PseudoTerminal a, b;
     ASSERT_TRUE (a.isValid() && b.isValid());
+    const auto comA = "COM" + juce::String (PortRegistry::registerDevice (a.getSlavePath(), "Board A"));
+    const auto comB = "COM" + juce::String (PortRegistry::registerDevice (b.getSlavePath(), "Board B"));
 
-    PortRegistry::registerDevice (a.getSlavePath(), "Board A");
-    PortRegistry::registerDevice (b.getSlavePath(), "Board B");
-
-    auto ports = SerialPort::listPorts();
+    const auto ports = SerialPort::listPorts();
     ASSERT_EQ (ports.size(), 2);
+    const auto nameA = "Board A " + juce::String (a.getSlavePath()) + " (" + comA + ")";
+    const auto nameB = "Board B " + juce::String (b.getSlavePath()) + " (" + comB + ")";
+    EXPECT_EQ (ports.getValue (nameA, {}), juce::String (a.getSlavePath()));
+    EXPECT_EQ (ports.getValue (nameB.toLowerCase(), {}), juce::String (b.getSlavePath()));
 
-    for (auto& key : ports.getAllKeys())
-    {
-        auto path = ports[key];
-        auto& expected = key.startsWith ("Board A") ? a : b;
-        EXPECT_EQ (path, juce::String (expected.getSlavePath())) << key;
-        EXPECT_TRUE (key.contains (path)) << key;
-        EXPECT_EQ (key.indexOf ("COM"), key.lastIndexOf ("COM")) << key;
-    }
+    // The name opens its own device: only that one takes the settings.
+    SerialPort port;
+    ASSERT_TRUE (port.open ("\\\\.\\" + comB));
+    EXPECT_TRUE (port.setConfig ({ 1200, 8, 0, 0, 0 }));
+    termios settingsA{}, settingsB{};
+    ASSERT_TRUE (a.getLineSettings (settingsA) && b.getLineSettings (settingsB));
+    EXPECT_EQ (cfgetospeed (&settingsB), (speed_t) B1200);
+    EXPECT_NE (cfgetospeed (&settingsA), (speed_t) B1200);
 }
-
 #endif

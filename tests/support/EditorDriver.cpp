@@ -1,16 +1,18 @@
 #include "support/EditorDriver.h"
 #include "support/MessageLoop.h"
 
+#include "link/Communicator.h"
+
 #if JUCE_LINUX
- #include <dlfcn.h>
+#include <dlfcn.h>
 #endif
 
 namespace testsupport
 {
 bool deliverPendingMessages (int timeoutMs)
 {
-    // The message queue is first in, first out: once a marker posted now has
-    // arrived, everything queued before it has been delivered too.
+    // The queue is first in, first out: once a marker posted now has arrived,
+    // everything queued before it has been delivered too.
     auto delivered = std::make_shared<bool> (false);
     juce::MessageManager::callAsync ([delivered] { *delivered = true; });
 
@@ -61,15 +63,10 @@ public:
                                           const juce::String& button3, juce::MessageBoxIconType iconType,
                                           int numButtons, juce::Component* associatedComponent) override
     {
-        ShownAlert alert;
-        alert.icon = iconType;
-        alert.title = title;
-        alert.message = message;
-
+        ShownAlert alert{ iconType, title, message, {} };
         const juce::String buttonTexts[] = { button1, button2, button3 };
         for (int i = 0; i < juce::jlimit (0, 3, numButtons); ++i)
             alert.buttons.add (buttonTexts[i]);
-
         shown.push_back (alert);
 
         return LookAndFeel_V4::createAlertWindow (title, message, button1, button2, button3, iconType, numButtons,
@@ -79,7 +76,10 @@ public:
     std::vector<ShownAlert> shown;
 };
 
-void ignoreXErrors()
+// A program installs JUCE's X error handler, which ignores the harmless errors
+// that an alert window causes under a bare Xvfb without a window manager; a
+// test binary is no JUCE application and would get Xlib's handler, which exits.
+static void ignoreXErrors()
 {
 #if JUCE_LINUX
     // The same library instance that JUCE opens; it stays loaded.
@@ -94,7 +94,8 @@ void ignoreXErrors()
 #endif
 }
 
-AlertRecorder::AlertRecorder() : lookAndFeel (std::make_unique<RecordingLookAndFeel>())
+AlertRecorder::AlertRecorder()
+    : lookAndFeel (std::make_unique<RecordingLookAndFeel>())
 {
     ignoreXErrors();
     juce::LookAndFeel::setDefaultLookAndFeel (lookAndFeel.get());
@@ -154,5 +155,48 @@ bool dismissAlertWindows (int timeoutMs)
     // is deleted by the modal manager a message later.
     const bool closed = runMessageLoopUntil ([] { return countOpenAlertWindows() == 0; }, timeoutMs);
     return deliverPendingMessages() && closed;
+}
+
+//==============================================================================
+juce::String triggerWidgets (const MainComponent& e)
+{
+    juce::StringArray state;
+    const auto add = [&state] (const juce::Component& c, const juce::String& value)
+    { state.add (value + (c.isEnabled() ? "" : "-")); };
+
+    add (*e.interfaceComboBox, juce::String (e.interfaceComboBox->getSelectedId()));
+    add (*e.invertToggle, juce::String ((int) e.invertToggle->getToggleState()));
+    add (*e.typeBox, juce::String (e.typeBox->getSelectedId()));
+    for (auto* toggle :
+         { e.retriggerToggleButton.get(), e.loopToggleButton.get(), e.lockToggle.get(), e.polyToggle.get() })
+        add (*toggle, juce::String ((int) toggle->getToggleState()));
+    add (*e.functionBox, juce::String (e.functionBox->getSelectedId()));
+    add (*e.trigVolumeSlider, juce::String (e.trigVolumeSlider->getValue()));
+    add (*e.lowText, "[" + e.lowText->getText() + "]");
+    add (*e.highText, "[" + e.highText->getText() + "]");
+    return state.joinIntoString (" ");
+}
+
+juce::String enabledButtons (const MainComponent& e)
+{
+    juce::StringArray names;
+    for (auto* button :
+         { e.addButton.get(), e.updateButton.get(), e.deleteButton.get(), e.copyButton.get(), e.testButton.get() })
+        if (button->isEnabled())
+            names.add (button->getButtonText());
+    return names.joinIntoString (" ");
+}
+
+void EditorTest::SetUp()
+{
+    editor.communicator->disconnect();
+    editor.comPortOpen = false;
+    deliverPendingMessages();
+}
+
+void EditorTest::TearDown()
+{
+    EXPECT_EQ (countOpenAlertWindows(), 0) << "a test left a message box open";
+    dismissAlertWindows();
 }
 } // namespace testsupport

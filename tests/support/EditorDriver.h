@@ -1,32 +1,27 @@
 #pragma once
 
+#include <gtest/gtest.h>
 #include <juce_gui_basics/juce_gui_basics.h>
+
+#include "editor/MainComponent.h"
 
 #include <memory>
 #include <vector>
 
-// Driving editor widgets the way a user does, and catching the asynchronous
-// message boxes that the editor shows, for tests that run on the message
-// thread under a (virtual) display.
+// Driving the editor's widgets as a user does, and catching the message boxes
+// it shows, for tests on the message thread under a (virtual) display.
 namespace testsupport
 {
-// Delivers every message already queued, and what those post in turn while
-// the queue is being emptied; bounded by the time limit. Fast enough to call
-// after every single user action.
+// Delivers every message already queued, and what those post in turn, within
+// the time limit. Fast enough to call after every single user action.
 bool deliverPendingMessages (int timeoutMs = 2000);
 
-// A user picks an item in a combo box. Picking the item that is already
-// selected notifies nobody, as in the real widget.
+// User actions, each followed by what it caused. As in the real widgets,
+// picking the item already selected notifies nobody and a disabled button
+// ignores a click; typeInto types over the whole text, restrictions applying.
 void pick (juce::ComboBox& box, int itemId);
-
-// A user clicks a button (a disabled one ignores the click).
 void click (juce::Button& button);
-
-// A user selects the whole text of a field and types the given text over it;
-// the field's input restrictions apply.
 void typeInto (juce::TextEditor& field, const juce::String& text);
-
-// A user moves a slider to a value.
 void drag (juce::Slider& slider, double value);
 
 //==============================================================================
@@ -37,9 +32,8 @@ struct ShownAlert
     juce::StringArray buttons;
 };
 
-// While alive, the default look-and-feel records every alert window that is
-// created through it. Its destructor closes whatever alert is still open, so
-// a failing test leaves no window behind.
+// While alive, the default look-and-feel records every alert window created
+// through it; its destructor closes whatever alert is still open.
 class AlertRecorder
 {
 public:
@@ -54,17 +48,31 @@ private:
     std::unique_ptr<RecordingLookAndFeel> lookAndFeel;
 };
 
-// A program installs JUCE's X error handler, which ignores the harmless errors
-// that a window manager's absence causes (an alert window under a bare Xvfb
-// sets properties of atoms that don't exist); a test binary is no JUCE
-// application and would otherwise get Xlib's default handler, which exits.
-// The recorder below calls this itself.
-void ignoreXErrors();
-
 // Alert windows currently in a modal state.
 int countOpenAlertWindows();
 
 // Clicks the first button of every open alert window, as a user would, and
 // waits until they are gone; false if one is still open at the time limit.
 bool dismissAlertWindows (int timeoutMs = 2000);
+
+//==============================================================================
+// The trigger widgets in the order of a trigger line's fields (interface,
+// invert, type, re-triggers, loop, lock, polyphonic, function, volume, low,
+// high), "-" after a disabled one: "1 0 1 1 0 0 1 1 0 []- []-".
+juce::String triggerWidgets (const MainComponent& editor);
+
+// The enabled ones of "Add Update Delete Copy Test".
+juce::String enabledButtons (const MainComponent& editor);
+
+// A new editor without a test port, whatever the machine has, under an alert
+// recorder; a test must not leave a message box open.
+class EditorTest : public ::testing::Test
+{
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    AlertRecorder alerts; // before the editor: the default look-and-feel while it lives
+    MainComponent editor;
+};
 } // namespace testsupport
