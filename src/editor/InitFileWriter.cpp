@@ -1,9 +1,9 @@
 #include "editor/InitFileWriter.h"
 
 #if ! JUCE_WINDOWS
- #include <cstdio>
- #include <sys/stat.h>
- #include <unistd.h>
+#include <cstdio>
+#include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace initfile

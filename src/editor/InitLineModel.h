@@ -25,7 +25,10 @@ int triggerNumberOf (const juce::String& entry);
 int findTriggerLine (const juce::StringArray& lines, int triggerNumber);
 
 // True when the index returned by findTriggerLine means the trigger has a line.
-inline bool isPresentTriggerLine (int index) { return index >= 0 && index < triggerLineSearchLimit; }
+inline bool isPresentTriggerLine (int index)
+{
+    return index >= 0 && index < triggerLineSearchLimit;
+}
 
 // Where a new line for the trigger goes: before the first entry with a higher
 // trigger number or containing "*", else at the end (the list's size).

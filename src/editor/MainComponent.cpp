@@ -80,16 +80,15 @@ void MainComponent::createWidgets()
         l->setColour (juce::TextEditor::backgroundColourId, juce::Colour (0x00000000));
     };
 
-    auto textButton = [&] (std::unique_ptr<juce::TextButton>& member, const juce::String& name,
-                           const juce::String& text)
+    auto textButton =
+        [&] (std::unique_ptr<juce::TextButton>& member, const juce::String& name, const juce::String& text)
     {
         auto* b = adopt (member, new juce::TextButton (name));
         b->setButtonText (text);
         b->addListener (this);
     };
 
-    auto toggle = [&] (std::unique_ptr<juce::ToggleButton>& member, const juce::String& name,
-                       const juce::String& text)
+    auto toggle = [&] (std::unique_ptr<juce::ToggleButton>& member, const juce::String& name, const juce::String& text)
     {
         auto* b = adopt (member, new juce::ToggleButton (name));
         b->setButtonText (text);
@@ -107,8 +106,8 @@ void MainComponent::createWidgets()
         c->addListener (this);
     };
 
-    auto slider = [&] (std::unique_ptr<juce::Slider>& member, const juce::String& name, double minimum,
-                       double maximum, std::function<void (juce::Slider&)> extra = {})
+    auto slider = [&] (std::unique_ptr<juce::Slider>& member, const juce::String& name, double minimum, double maximum,
+                       std::function<void (juce::Slider&)> extra = {})
     {
         auto* s = adopt (member, new juce::Slider (name));
         s->setRange (minimum, maximum, 1);
@@ -134,7 +133,8 @@ void MainComponent::createWidgets()
     group (midiGroup, TRANS ("MIDI"));
     group (testPortGroup, TRANS ("Trigger Test COM Port (optional)"));
     group (triggerGroup, TRANS ("Trigger Settings"),
-           [] (juce::GroupComponent& g) { g.setColour (juce::GroupComponent::outlineColourId, juce::Colour (0x66000000)); });
+           [] (juce::GroupComponent& g)
+           { g.setColour (juce::GroupComponent::outlineColourId, juce::Colour (0x66000000)); });
     textButton (quitButton, juce::String(), TRANS ("Quit"));
     label (statusLabel, juce::String(),
            [] (juce::Label& l)
@@ -212,7 +212,7 @@ void MainComponent::createWidgets()
 
 void MainComponent::addComboBoxItems()
 {
-    const juce::StringArray rates { "1200 bps", "2400 bps", "9600 bps", "19.2 kbps", "38.4 kbps", "57.6 kbps" };
+    const juce::StringArray rates{ "1200 bps", "2400 bps", "9600 bps", "19.2 kbps", "38.4 kbps", "57.6 kbps" };
 
     testBaudComboBox->addItemList (rates, 1);
     testBaudComboBox->setSelectedId (6, juce::sendNotificationAsync);

@@ -24,8 +24,7 @@ void MainComponent::openClicked()
     const auto initialFile = juce::File::getCurrentWorkingDirectory().getChildFile (filePattern);
     juce::FileChooser chooser (TRANS ("Choose a file to open..."), initialFile, filePattern, true);
 
-    if (chooser.showDialog (juce::FileBrowserComponent::openMode | juce::FileBrowserComponent::canSelectFiles,
-                            nullptr))
+    if (chooser.showDialog (juce::FileBrowserComponent::openMode | juce::FileBrowserComponent::canSelectFiles, nullptr))
         loadInitFile (chooser.getResult());
 }
 
@@ -47,9 +46,9 @@ bool MainComponent::loadInitFile (const juce::File& file)
     juce::StringArray lines;
     if (! initfile::readEntriesFromFile (file, lines))
     {
-        showFileProblem (TRANS ("File Not Opened"),
-                         TRANS ("The file could not be read:") + "\n" + file.getFullPathName() + "\n\n"
-                             + TRANS ("Nothing in the editor has changed."));
+        showFileProblem (TRANS ("File Not Opened"), TRANS ("The file could not be read:") + "\n"
+                                                        + file.getFullPathName() + "\n\n"
+                                                        + TRANS ("Nothing in the editor has changed."));
         return false;
     }
 
@@ -117,8 +116,8 @@ bool MainComponent::saveInitFile (const juce::File& file)
     if (initfile::replaceFileContent (file, bytes.getData(), bytes.getSize()))
         return true;
 
-    showFileProblem (TRANS ("File Not Saved"),
-                     TRANS ("The file could not be saved:") + "\n" + file.getFullPathName() + "\n\n"
-                         + TRANS ("An existing file of that name has been left as it was."));
+    showFileProblem (TRANS ("File Not Saved"), TRANS ("The file could not be saved:") + "\n" + file.getFullPathName()
+                                                   + "\n\n"
+                                                   + TRANS ("An existing file of that name has been left as it was."));
     return false;
 }

@@ -94,9 +94,9 @@ void MainComponent::channelChanged()
 
 void MainComponent::midiOptionToggled()
 {
-    replaceSystemLines (*this, { midiKeyword },
-                        midiOptionsLine (velocityToggleButton->getToggleState(),
-                                         noteOffToggleButton->getToggleState()));
+    replaceSystemLines (
+        *this, { midiKeyword },
+        midiOptionsLine (velocityToggleButton->getToggleState(), noteOffToggleButton->getToggleState()));
 }
 
 void MainComponent::ampToggled()

@@ -211,8 +211,7 @@ void MainComponent::typeChanged()
             loopToggleButton->setToggleState (false, quietly);
             break;
 
-        default:
-            break;
+        default: break;
     }
 }
 

@@ -119,8 +119,7 @@ juce::String sleepLine (int sleepId)
 
 void removeKeywordLines (juce::StringArray& lines, const char* keyword)
 {
-    lines.strings.removeIf ([keyword] (const juce::String& entry)
-                            { return initfile::hasKeyword (entry, keyword); });
+    lines.strings.removeIf ([keyword] (const juce::String& entry) { return initfile::hasKeyword (entry, keyword); });
 }
 
 bool FileSettings::operator== (const FileSettings& other) const
@@ -160,8 +159,7 @@ FileSettings readFileSettings (const juce::StringArray& lines)
                         }
                     });
 
-    forEachValueOf (lines, releaseKeyword,
-                    [&] (int v) { s.releaseMs = juce::jlimit (minReleaseMs, maxReleaseMs, v); });
+    forEachValueOf (lines, releaseKeyword, [&] (int v) { s.releaseMs = juce::jlimit (minReleaseMs, maxReleaseMs, v); });
 
     forEachValueOf (lines, bendKeyword,
                     [&] (int v)
@@ -177,8 +175,7 @@ FileSettings readFileSettings (const juce::StringArray& lines)
                             s.channelId = v >= 0 ? v + 1 : noItemId;
                     });
 
-    forEachValueOf (lines, volumeKeyword,
-                    [&] (int v) { s.volumeDb = juce::jlimit (minVolumeDb, maxVolumeDb, v); });
+    forEachValueOf (lines, volumeKeyword, [&] (int v) { s.volumeDb = juce::jlimit (minVolumeDb, maxVolumeDb, v); });
 
     forEachValueOf (lines, ampKeyword,
                     [&] (int v)

@@ -26,12 +26,15 @@ constexpr int highestTriggerNumber = 16;
 
 // Only "Next" to "Stop" play a range of tracks; every other function writes its
 // range fields empty.
-inline bool functionTakesTrackRange (int functionId) { return functionId >= 2 && functionId <= 7; }
+inline bool functionTakesTrackRange (int functionId)
+{
+    return functionId >= 2 && functionId <= 7;
+}
 
 inline bool isValidTrackRange (int lowTrack, int highTrack)
 {
-    return lowTrack >= lowestTrack && lowTrack <= highestTrack && highTrack >= lowestTrack
-           && highTrack <= highestTrack && highTrack >= lowTrack;
+    return lowTrack >= lowestTrack && lowTrack <= highestTrack && highTrack >= lowestTrack && highTrack <= highestTrack
+           && highTrack >= lowTrack;
 }
 
 // The settings' line for the trigger, ending with CR LF; empty when the function
