@@ -12,6 +12,8 @@
 #include "serial/SerialPortStreams.h"
 #include "support/PseudoTerminal.h"
 
+#include "BenchSupport.h"
+
 #include <algorithm>
 #include <chrono>
 #include <fstream>
@@ -24,36 +26,9 @@
 
 namespace
 {
-// CPU time in nanoseconds used so far by this process's threads of a name.
-double threadCpuNs (const std::string& name)
-{
-    double total = 0;
-
-    if (auto* dir = opendir ("/proc/self/task"))
-    {
-        while (auto* entry = readdir (dir))
-        {
-            std::string task = std::string ("/proc/self/task/") + entry->d_name;
-            std::string comm;
-            std::getline (std::ifstream (task + "/comm"), comm);
-
-            if (comm != name)
-                continue;
-
-            double runNs = 0;
-            std::ifstream (task + "/schedstat") >> runNs;
-            total += runNs;
-        }
-
-        closedir (dir);
-    }
-
-    return total;
-}
-
 double streamThreadsCpuNs()
 {
-    return threadCpuNs ("SerialInThread") + threadCpuNs ("SerialOutThread");
+    return benchsupport::threadCpuNs ("SerialInThread") + benchsupport::threadCpuNs ("SerialOutThread");
 }
 
 struct OpenLine
@@ -106,10 +81,7 @@ void FrameLatency (benchmark::State& state)
         }
     }
 
-    std::sort (latenciesUs.begin(), latenciesUs.end());
-    state.counters["median_us"] = latenciesUs[latenciesUs.size() / 2];
-    state.counters["p99_us"] = latenciesUs[latenciesUs.size() * 99 / 100];
-    state.counters["max_us"] = latenciesUs.back();
+    benchsupport::reportLatencies (state, latenciesUs);
 }
 
 void measureThreadCpu (benchmark::State& state, bool boardVanishes)

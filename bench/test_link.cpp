@@ -16,6 +16,8 @@
 #include "support/MessageLoop.h"
 #include "support/PseudoTerminal.h"
 
+#include "BenchSupport.h"
+
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include <algorithm>
@@ -67,40 +69,6 @@ double processCpuNs()
     return (double) t.tv_sec * 1e9 + (double) t.tv_nsec;
 }
 
-// CPU time in nanoseconds used so far by this process's threads of a name.
-// A name longer than Linux's 15 characters is never set, and such a thread
-// keeps the process's name: an empty name stands for those threads, the
-// main (message) thread left out.
-double threadCpuNs (const std::string& name)
-{
-    double total = 0;
-    std::string processName;
-    std::getline (std::ifstream ("/proc/self/comm"), processName);
-    const auto mainThread = std::to_string (getpid());
-
-    if (auto* dir = opendir ("/proc/self/task"))
-    {
-        while (auto* entry = readdir (dir))
-        {
-            const std::string task = std::string ("/proc/self/task/") + entry->d_name;
-            std::string comm;
-            std::getline (std::ifstream (task + "/comm"), comm);
-
-            const bool wanted = name.empty() ? (comm == processName && entry->d_name != mainThread) : comm == name;
-            if (! wanted)
-                continue;
-
-            double runNs = 0;
-            std::ifstream (task + "/schedstat") >> runNs;
-            total += runNs;
-        }
-
-        closedir (dir);
-    }
-
-    return total;
-}
-
 void ClickToBoard (benchmark::State& state)
 {
     EditorWithBoard setup;
@@ -143,10 +111,7 @@ void ClickToBoard (benchmark::State& state)
 
     test.removeListener (&watcher);
 
-    std::sort (latenciesUs.begin(), latenciesUs.end());
-    state.counters["median_us"] = latenciesUs[latenciesUs.size() / 2];
-    state.counters["p99_us"] = latenciesUs[latenciesUs.size() * 99 / 100];
-    state.counters["max_us"] = latenciesUs.back();
+    benchsupport::reportLatencies (state, latenciesUs);
 }
 
 void IdleLinkCpu (benchmark::State& state)
@@ -167,7 +132,7 @@ void IdleLinkCpu (benchmark::State& state)
     {
         double before[3];
         for (int i = 0; i < 3; ++i)
-            before[i] = threadCpuNs (threads[i]);
+            before[i] = benchsupport::threadCpuNs (threads[i]);
 
         const auto processBefore = processCpuNs();
         const auto start = Clock::now();
@@ -179,7 +144,7 @@ void IdleLinkCpu (benchmark::State& state)
         processNs = processCpuNs() - processBefore;
 
         for (int i = 0; i < 3; ++i)
-            threadNs[i] = threadCpuNs (threads[i]) - before[i];
+            threadNs[i] = benchsupport::threadCpuNs (threads[i]) - before[i];
     }
 
     state.counters["program_cpu_percent"] = 100.0 * processNs / wallNs;
