@@ -155,18 +155,18 @@ juce::StringPairArray SerialPort::listPorts()
     // name through the device that the interface reports as its owner; a
     // device whose path or name cannot be read whole is left out rather than
     // listed with a guess.
-    for (DWORD index = 0;; ++index)
+    SP_DEVINFO_DATA deviceInfo;
+    std::memset (&deviceInfo, 0, sizeof (deviceInfo));
+    deviceInfo.cbSize = sizeof (deviceInfo);
+
+    for (DWORD index = 0; SetupDiEnumDeviceInfo (deviceSet, index, &deviceInfo); ++index)
     {
         SP_DEVICE_INTERFACE_DATA interfaceData;
         std::memset (&interfaceData, 0, sizeof (interfaceData));
         interfaceData.cbSize = sizeof (interfaceData);
 
         if (! SetupDiEnumDeviceInterfaces (deviceSet, nullptr, &GUID_DEVINTERFACE_COMPORT, index, &interfaceData))
-            break;
-
-        SP_DEVINFO_DATA deviceInfo;
-        std::memset (&deviceInfo, 0, sizeof (deviceInfo));
-        deviceInfo.cbSize = sizeof (deviceInfo);
+            continue;
 
         std::memset (detailStorage.get(), 0, detailBufferSize);
         detail->cbSize = sizeof (SP_DEVICE_INTERFACE_DETAIL_DATA_A);
