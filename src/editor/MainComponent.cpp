@@ -389,29 +389,13 @@ void MainComponent::resetToDefaults()
 
     resetTriggerSettings();
 
-    addButton->setEnabled (true);
-    updateButton->setEnabled (false);
-    deleteButton->setEnabled (false);
-    copyButton->setEnabled (false);
-    testButton->setEnabled (false);
+    showNoLineState();
+    resetMidiSettings();
 
-    releaseSlider->setEnabled (false);
-    releaseSlider->setValue (0, quietly);
-    velocityToggleButton->setEnabled (false);
-    velocityToggleButton->setToggleState (false, quietly);
-    noteOffToggleButton->setEnabled (false);
-    noteOffToggleButton->setToggleState (false, quietly);
-    defaultReleaseLabel->setEnabled (false);
-    pitchBox->setSelectedId (2, quietly);
-    pitchBox->setEnabled (false);
-    pitchBendLabel->setEnabled (false);
     lpToggleButton->setToggleState (false, quietly);
     sleepLabel->setEnabled (false);
     sleepBox->setEnabled (false);
     sleepBox->setSelectedId (7, quietly);
-    channelBox->setSelectedId (1, quietly);
-    channelBox->setEnabled (false);
-    channelLabel->setEnabled (false);
 
     initLines.clear();
     initLines.addArray (initfile::headerBlock());

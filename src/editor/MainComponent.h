@@ -149,9 +149,14 @@ private:
     void insertTriggerLine (const juce::String& line);
     void showLineState();
     void showNoLineState();
+    // The selected trigger's line in the widgets (or the defaults when it has
+    // none), with the buttons that go with it.
+    void showSelectedTrigger();
     void finishTriggerWrite();
 
     // System settings (MainComponentSystem.cpp).
+    void enableMidiSettings (bool enabled);
+    void resetMidiSettings();
     void baudChanged();
     void volumeChanged();
     void ampToggled();

@@ -1,7 +1,6 @@
 #include "editor/MainComponent.h"
 #include "editor/InitFileReader.h"
 #include "editor/InitFileWriter.h"
-#include "editor/InitLineModel.h"
 #include "editor/SystemSettings.h"
 
 namespace
@@ -63,16 +62,7 @@ bool MainComponent::loadInitFile (const juce::File& file)
     baudBox->setSelectedId (settings.baudId, quietly);
 
     if (settings.midiWidgetsEnabled)
-    {
-        releaseSlider->setEnabled (true);
-        velocityToggleButton->setEnabled (true);
-        noteOffToggleButton->setEnabled (true);
-        defaultReleaseLabel->setEnabled (true);
-        pitchBox->setEnabled (true);
-        pitchBendLabel->setEnabled (true);
-        channelBox->setEnabled (true);
-        channelLabel->setEnabled (true);
-    }
+        enableMidiSettings (true);
 
     velocityToggleButton->setToggleState (settings.ignoreVelocity, quietly);
     noteOffToggleButton->setToggleState (settings.ignoreNoteOffs, quietly);
@@ -92,20 +82,7 @@ bool MainComponent::loadInitFile (const juce::File& file)
     sleepBox->setSelectedId (settings.sleepId, quietly);
 
     // The trigger selected after the reset is shown from its line, if it has one.
-    const int index = findTriggerLine (triggerComboBox->getSelectedId());
-    const bool found = initfile::isPresentTriggerLine (index);
-
-    if (found)
-        parseTriggerLine (initLines[index]);
-    else
-        resetTriggerSettings();
-
-    addButton->setEnabled (! found);
-    updateButton->setEnabled (found);
-    deleteButton->setEnabled (found);
-    copyButton->setEnabled (found);
-    testButton->setEnabled (found && comPortOpen);
-
+    showSelectedTrigger();
     return true;
 }
 

@@ -28,6 +28,25 @@ int valueOf (const juce::Slider& slider)
 }
 } // namespace
 
+void MainComponent::enableMidiSettings (bool enabled)
+{
+    for (auto* widget : std::initializer_list<juce::Component*>{
+             releaseSlider.get(), defaultReleaseLabel.get(), velocityToggleButton.get(), noteOffToggleButton.get(),
+             pitchBox.get(), pitchBendLabel.get(), channelBox.get(), channelLabel.get() })
+        widget->setEnabled (enabled);
+}
+
+void MainComponent::resetMidiSettings()
+{
+    enableMidiSettings (false);
+
+    releaseSlider->setValue (0, quietly);
+    velocityToggleButton->setToggleState (false, quietly);
+    noteOffToggleButton->setToggleState (false, quietly);
+    pitchBox->setSelectedId (defaultPitchId, quietly);
+    channelBox->setSelectedId (omniChannelId, quietly);
+}
+
 void MainComponent::volumeChanged()
 {
     replaceSystemLines (*this, { volumeKeyword }, volumeLine (valueOf (*volumeSlider)));
@@ -43,38 +62,12 @@ void MainComponent::baudChanged()
     const int id = baudBox->getSelectedId();
     const bool midiMode = (id == midiBaudId);
 
+    // The MIDI settings become usable with whatever they hold, which is their
+    // defaults: leaving MIDI mode always puts them back.
     if (midiMode)
-    {
-        // The MIDI settings become usable with whatever they hold, which is
-        // their defaults: leaving MIDI mode always puts them back.
-        velocityToggleButton->setEnabled (true);
-        noteOffToggleButton->setEnabled (true);
-        defaultReleaseLabel->setEnabled (true);
-        releaseSlider->setEnabled (true);
-        pitchBox->setEnabled (true);
-        pitchBendLabel->setEnabled (true);
-        channelBox->setEnabled (true);
-        channelLabel->setEnabled (true);
-    }
+        enableMidiSettings (true);
     else
-    {
-        releaseSlider->setEnabled (false);
-        velocityToggleButton->setEnabled (false);
-        noteOffToggleButton->setEnabled (false);
-        defaultReleaseLabel->setEnabled (false);
-        releaseSlider->setValue (0, quietly);
-
-        pitchBox->setEnabled (false);
-        pitchBendLabel->setEnabled (false);
-        pitchBox->setSelectedId (defaultPitchId, quietly);
-
-        channelBox->setEnabled (false);
-        channelLabel->setEnabled (false);
-        channelBox->setSelectedId (omniChannelId, quietly);
-
-        velocityToggleButton->setToggleState (false, quietly);
-        noteOffToggleButton->setToggleState (false, quietly);
-    }
+        resetMidiSettings();
 
     // A rate and MIDI mode exclude each other, and the MIDI lines only mean
     // something in MIDI mode, so every one of them goes whatever was chosen.

@@ -71,24 +71,23 @@ juce::String MainComponent::makeTriggerLine()
 juce::String MainComponent::makeTriggerLineFor (int triggerNumber)
 {
     const auto settings = currentTriggerSettings();
+    const auto line = triggerline::formatTriggerLine (triggerNumber, settings);
 
-    if (triggerline::functionTakesTrackRange (settings.functionId))
+    if (line.isEmpty())
     {
-        if (! triggerline::isValidTrackRange (settings.lowTrack, settings.highTrack))
-        {
-            // What the user typed stays, so it can be corrected.
-            showTrackRangeError();
-            return {};
-        }
+        // What the user typed stays, so it can be corrected.
+        showTrackRangeError();
+        return {};
     }
-    else
+
+    // A line without a range empties the range fields too.
+    if (! triggerline::functionTakesTrackRange (settings.functionId))
     {
-        // The line carries no range, so neither do the fields any more.
         lowText->setText (juce::String(), true);
         highText->setText (juce::String(), true);
     }
 
-    return triggerline::formatTriggerLine (triggerNumber, settings);
+    return line;
 }
 
 bool MainComponent::parseTriggerLine (juce::String line)
@@ -222,6 +221,11 @@ void MainComponent::interfaceChanged()
 }
 
 void MainComponent::triggerSelectionChanged()
+{
+    showSelectedTrigger();
+}
+
+void MainComponent::showSelectedTrigger()
 {
     const int index = findTriggerLine (triggerComboBox->getSelectedId());
 

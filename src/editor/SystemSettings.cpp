@@ -122,15 +122,6 @@ void removeKeywordLines (juce::StringArray& lines, const char* keyword)
     lines.strings.removeIf ([keyword] (const juce::String& entry) { return initfile::hasKeyword (entry, keyword); });
 }
 
-bool FileSettings::operator== (const FileSettings& other) const
-{
-    return baudId == other.baudId && midiWidgetsEnabled == other.midiWidgetsEnabled
-           && ignoreVelocity == other.ignoreVelocity && ignoreNoteOffs == other.ignoreNoteOffs
-           && releaseMs == other.releaseMs && pitchId == other.pitchId && channelId == other.channelId
-           && volumeDb == other.volumeDb && ampOn == other.ampOn && lowPowerOn == other.lowPowerOn
-           && sleepId == other.sleepId;
-}
-
 FileSettings readFileSettings (const juce::StringArray& lines)
 {
     FileSettings s;

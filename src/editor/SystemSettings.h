@@ -58,8 +58,6 @@ struct FileSettings
     bool ampOn = false;
     bool lowPowerOn = false;
     int sleepId = defaultSleepId;
-
-    bool operator== (const FileSettings& other) const;
 };
 
 // Runs the eight keyword passes over the entries, in their fixed order.
