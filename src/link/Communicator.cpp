@@ -30,8 +30,8 @@ Communicator::Communicator()
 Communicator::~Communicator()
 {
     // The owner disconnects before deleting the link; doing it again costs
-    // nothing and keeps the streams from outliving the port if it did not.
-    stopThread (threadStopTimeoutMs);
+    // nothing and keeps the thread and streams from outliving the port if it
+    // did not.
     disconnect();
 }
 

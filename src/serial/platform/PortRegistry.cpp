@@ -54,7 +54,6 @@ struct Registry
     std::set<std::string> scopedAtStart;           // registered when the outermost scope began
     int scopeDepth = 0;
     std::map<std::string, int> comNumbers; // device node -> COM number
-    std::map<int, std::string> comPaths;   // COM number -> device node
     int nextComNumber = 1;
     bool onlyRegistered = false;
 };
@@ -334,7 +333,6 @@ int comNumberLocked (Registry& r, const std::string& node)
 
     auto number = r.nextComNumber++;
     r.comNumbers[node] = number;
-    r.comPaths[number] = node;
     return number;
 }
 

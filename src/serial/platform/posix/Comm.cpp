@@ -353,22 +353,12 @@ BOOL issuedLocked (const std::shared_ptr<Operation>& operation)
 
 std::shared_ptr<Device> findDevice (HANDLE handle)
 {
-    auto device = findHandleOfType<Device> (handle);
-
-    if (device == nullptr)
-        setLastError (ERROR_INVALID_HANDLE);
-
-    return device;
+    return findHandleOrFail<Device> (handle);
 }
 
 std::shared_ptr<Event> findEvent (HANDLE handle)
 {
-    auto event = findHandleOfType<Event> (handle);
-
-    if (event == nullptr)
-        setLastError (ERROR_INVALID_HANDLE);
-
-    return event;
+    return findHandleOrFail<Event> (handle);
 }
 
 DWORD errorFromErrno (int error)

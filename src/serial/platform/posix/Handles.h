@@ -30,6 +30,19 @@ std::shared_ptr<ObjectType> findHandleOfType (HANDLE handle)
 }
 
 void setLastError (DWORD error);
+
+// The object behind a handle that a call was given; when it is not one of the
+// expected kind, the call's error is an invalid handle.
+template <typename ObjectType>
+std::shared_ptr<ObjectType> findHandleOrFail (HANDLE handle)
+{
+    auto object = findHandleOfType<ObjectType> (handle);
+
+    if (object == nullptr)
+        setLastError (ERROR_INVALID_HANDLE);
+
+    return object;
+}
 } // namespace serialplatform
 
 #endif

@@ -24,12 +24,7 @@ struct DeviceInfoSet : HandleObject
 
 std::shared_ptr<DeviceInfoSet> findSet (HDEVINFO set)
 {
-    auto found = findHandleOfType<DeviceInfoSet> (set);
-
-    if (found == nullptr)
-        setLastError (ERROR_INVALID_HANDLE);
-
-    return found;
+    return findHandleOrFail<DeviceInfoSet> (set);
 }
 
 // Device records carry the device's place in the set, plus one, so that a
