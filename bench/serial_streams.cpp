@@ -9,6 +9,7 @@
 //                     still queued (same target)
 #include <benchmark/benchmark.h>
 
+#include "link/CommandFrames.h"
 #include "serial/SerialPortStreams.h"
 #include "support/PseudoTerminal.h"
 
@@ -58,7 +59,8 @@ void FrameLatency (benchmark::State& state)
 
     SerialPortOutputStream out (&open.port);
     SerialPortInputStream in (&open.port);
-    const uint8_t frame[17] = { 0xF0, 0xAA, 17, 0x06, 0, 1, 0, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0x55 };
+    frames::TriggerSettingsFrame frame;
+    frames::makeTriggerSettingsFrame (TriggerSettings{}, 0, frame);
     std::vector<double> latenciesUs;
 
     for (auto _ : state)
@@ -68,9 +70,9 @@ void FrameLatency (benchmark::State& state)
         for (int i = 0; i < 1000; ++i)
         {
             auto start = std::chrono::steady_clock::now();
-            out.write (frame, sizeof (frame));
+            out.write (frame.data(), frame.size());
 
-            if (open.line.readFromFarSide (sizeof (frame), 5000).size() != sizeof (frame))
+            if (open.line.readFromFarSide (frame.size(), 5000).size() != frame.size())
             {
                 state.SkipWithError ("frame did not arrive");
                 return;
