@@ -59,6 +59,11 @@ PseudoTerminal::~PseudoTerminal()
     closeFarSide();
 }
 
+bool PseudoTerminal::isValid() const
+{
+    return masterFd >= 0 && ! slavePath.empty();
+}
+
 bool PseudoTerminal::writeFromFarSide (const void* data, size_t size, int timeoutMs)
 {
     const auto deadline = Clock::now() + std::chrono::milliseconds (timeoutMs);
@@ -88,11 +93,6 @@ bool PseudoTerminal::writeFromFarSide (const void* data, size_t size, int timeou
     }
 
     return sent == size;
-}
-
-bool PseudoTerminal::writeFromFarSide (const std::vector<uint8_t>& bytes, int timeoutMs)
-{
-    return writeFromFarSide (bytes.data(), bytes.size(), timeoutMs);
 }
 
 std::vector<uint8_t> PseudoTerminal::readFromFarSide (size_t count, int timeoutMs)
