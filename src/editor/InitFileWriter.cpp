@@ -1,10 +1,22 @@
 #include "editor/InitFileWriter.h"
 
-#if ! JUCE_WINDOWS
-#include <cstdio>
+#if JUCE_WINDOWS
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
+
+#include <algorithm>
+#include <string>
+#include <vector>
 
 namespace initfile
 {
@@ -34,69 +46,262 @@ juce::MemoryBlock bytesToSave (const juce::String& text)
 
 namespace
 {
-bool writeAndFlush (const juce::File& file, const void* data, size_t numBytes)
+// The temporary file's name is this and a few random characters, whatever
+// the target is called: a name as long as the folder allows still fits.
+const char* const temporaryPrefix = ".quorvel-";
+const int randomLength = 8;
+const int attemptsAtAFreeName = 100;
+
+juce::String randomCharacters()
 {
-    juce::FileOutputStream out (file);
-
-    if (out.failedToOpen())
-        return false;
-
-    if (numBytes > 0 && ! out.write (data, numBytes))
-        return false;
-
-    // The flush also asks the system to put the bytes on the disk.
-    out.flush();
-    return out.getStatus().wasOk();
+    static const char alphabet[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    juce::Random random;
+    juce::String chars;
+    for (int i = 0; i < randomLength; ++i)
+        chars += juce::String::charToString ((juce::juce_wchar) alphabet[random.nextInt (36)]);
+    return chars;
 }
 
-#if ! JUCE_WINDOWS
-bool takeOverPermissions (const juce::File& from, const juce::File& to)
+#if JUCE_WINDOWS
+bool writeAll (HANDLE file, const char* bytes, size_t numBytes)
 {
-    struct stat info;
-    if (::stat (from.getFullPathName().toRawUTF8(), &info) != 0)
-        return true; // a new file: the usual permissions are right
+    while (numBytes > 0)
+    {
+        const auto chunk = (DWORD) std::min (numBytes, (size_t) 1 << 30);
+        DWORD written = 0;
+        if (! WriteFile (file, bytes, chunk, &written, nullptr) || written == 0 || written > chunk)
+            return false;
+        bytes += written;
+        numBytes -= written;
+    }
+    return true;
+}
 
-    const auto path = to.getFullPathName();
-    if (::chmod (path.toRawUTF8(), info.st_mode & 07777) != 0)
+// The path of the file that writing to `path` would reach, links followed by
+// the system itself.
+bool finalPathOf (const std::wstring& path, std::wstring& finalPath)
+{
+    const auto handle = CreateFileW (path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
         return false;
 
-    // Keeping the owner only works for the superuser; anyone else keeps the
-    // file as theirs, like any file they create.
-    [[maybe_unused]] const int ignored = ::chown (path.toRawUTF8(), info.st_uid, info.st_gid);
+    std::vector<wchar_t> buffer (32768);
+    const auto length = GetFinalPathNameByHandleW (handle, buffer.data(), (DWORD) buffer.size(), FILE_NAME_NORMALIZED);
+    CloseHandle (handle);
+
+    if (length == 0 || length >= buffer.size())
+        return false;
+    finalPath.assign (buffer.data(), length);
+    return true;
+}
+
+bool replaceOnWindows (const juce::File& requestedTarget, const void* data, size_t numBytes)
+{
+    const std::wstring requested = requestedTarget.getFullPathName().toWideCharPointer();
+    const auto attributes = GetFileAttributesW (requested.c_str());
+    const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
+
+    auto target = requested;
+    if (exists && ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || ! finalPathOf (requested, target)))
+        return false;
+
+    const auto lastSeparator = target.find_last_of (L"\\/");
+    if (lastSeparator == std::wstring::npos)
+        return false;
+    const auto folder = target.substr (0, lastSeparator);
+    const auto folderAttributes = GetFileAttributesW ((folder + L"\\").c_str());
+    if (folderAttributes == INVALID_FILE_ATTRIBUTES || (folderAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+        return false;
+
+    // No sharing: nobody else opens the new file before it takes the target's place.
+    std::wstring temporary;
+    HANDLE file = INVALID_HANDLE_VALUE;
+    for (int attempt = 0; attempt < attemptsAtAFreeName && file == INVALID_HANDLE_VALUE; ++attempt)
+    {
+        temporary = folder + L"\\" + (juce::String (temporaryPrefix) + randomCharacters()).toWideCharPointer();
+        file = CreateFileW (temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS)
+            return false;
+    }
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+
+    const bool written = writeAll (file, static_cast<const char*> (data), numBytes) && FlushFileBuffers (file);
+    if (! CloseHandle (file) || ! written)
+    {
+        DeleteFileW (temporary.c_str());
+        return false;
+    }
+
+    // ReplaceFile keeps the target's attributes and security settings. Should
+    // it fail after taking the target away, the new file goes in its place.
+    bool replaced = false;
+    if (exists)
+        replaced =
+            ReplaceFileW (target.c_str(), temporary.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)
+            || (GetLastError() == ERROR_UNABLE_TO_MOVE_REPLACEMENT
+                && GetFileAttributesW (target.c_str()) == INVALID_FILE_ATTRIBUTES
+                && MoveFileExW (temporary.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH));
+    else
+        replaced = MoveFileExW (temporary.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);
+
+    if (! replaced)
+        DeleteFileW (temporary.c_str());
+    return replaced;
+}
+#else
+struct Destination
+{
+    std::string folder, path;
+    bool exists = false;
+    struct stat info = {};
+};
+
+// Where bytes written to `path` would land: every link on the way followed
+// as the system follows it, a relative one from the real folder it lies in.
+bool findDestination (std::string path, Destination& destination)
+{
+    for (int hop = 0; hop < 40; ++hop) // the system gives up on longer chains too
+    {
+        // A trailing slash asks for a folder, which is never what is saved.
+        if (path.empty() || path.back() == '/')
+            return false;
+
+        const auto slash = path.rfind ('/');
+        const auto folder = slash == std::string::npos ? std::string (".") : path.substr (0, slash == 0 ? 1 : slash);
+        char* const realFolder = ::realpath (folder.c_str(), nullptr);
+        if (realFolder == nullptr)
+            return false;
+        destination.folder = realFolder;
+        std::free (realFolder);
+
+        const auto name = path.substr (slash == std::string::npos ? 0 : slash + 1);
+        destination.path = (destination.folder == "/" ? "" : destination.folder) + "/" + name;
+
+        if (::lstat (destination.path.c_str(), &destination.info) != 0)
+        {
+            destination.exists = false;
+            return errno == ENOENT;
+        }
+
+        if (! S_ISLNK (destination.info.st_mode))
+        {
+            // A folder, a device or a pipe would be replaced by a plain file.
+            destination.exists = true;
+            return S_ISREG (destination.info.st_mode);
+        }
+
+        std::vector<char> linkText (PATH_MAX + 1);
+        const auto length = ::readlink (destination.path.c_str(), linkText.data(), linkText.size());
+        if (length <= 0 || (size_t) length >= linkText.size())
+            return false;
+
+        path.assign (linkText.data(), (size_t) length);
+        if (path[0] != '/')
+            path = destination.folder + "/" + path;
+    }
+    return false;
+}
+
+bool writeAll (int fd, const char* bytes, size_t numBytes)
+{
+    while (numBytes > 0)
+    {
+        const auto written = ::write (fd, bytes, numBytes);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        bytes += written;
+        numBytes -= (size_t) written;
+    }
+    return true;
+}
+
+bool syncToDisk (int fd)
+{
+    while (::fsync (fd) != 0)
+        if (errno != EINTR)
+            return false;
+    return true;
+}
+
+// The temporary file is private from its creation when it is to replace a
+// file, so that the new text is never open to more people than the old. A new
+// target gets what the system gives any new file (umask, the folder's default
+// permissions), which is all it will have anyway.
+int createTemporary (const Destination& destination, std::string& temporary)
+{
+    const mode_t modeAtCreation = destination.exists ? 0600 : 0666;
+
+    int fd = -1;
+    for (int attempt = 0; attempt < attemptsAtAFreeName && fd < 0; ++attempt)
+    {
+        temporary = destination.folder + "/" + temporaryPrefix + randomCharacters().toStdString();
+        fd = ::open (temporary.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, modeAtCreation);
+        if (fd < 0 && errno != EEXIST)
+            break;
+    }
+    return fd;
+}
+
+bool takeOverOwnerAndMode (int fd, const struct stat& info)
+{
+    // Only the superuser can give the file another owner; others at least
+    // try to keep the group. The mode comes after, as a change of owner may
+    // clear some of its bits.
+    [[maybe_unused]] const bool ownerKept =
+        ::fchown (fd, info.st_uid, info.st_gid) == 0 || ::fchown (fd, (uid_t) -1, info.st_gid) == 0;
+
+    return ::fchmod (fd, info.st_mode & 07777) == 0;
+}
+
+bool replaceOnPosix (const juce::File& requestedTarget, const void* data, size_t numBytes)
+{
+    Destination destination;
+    if (! findDestination (requestedTarget.getFullPathName().toStdString(), destination))
+        return false;
+
+    // Beside the destination, so that taking its place is a rename on one disk.
+    std::string temporary;
+    const int fd = createTemporary (destination, temporary);
+    if (fd < 0)
+        return false;
+
+    // The owner and mode before the first byte; then every byte accounted
+    // for: a disk or quota that fills, or a limit on file size, shows up here
+    // as a write that falls short.
+    const bool written = (! destination.exists || takeOverOwnerAndMode (fd, destination.info))
+                         && writeAll (fd, static_cast<const char*> (data), numBytes) && syncToDisk (fd);
+    const bool closed = ::close (fd) == 0;
+
+    // A plain rename: either the new file is in place whole, or the old one
+    // is still there untouched.
+    if (! (written && closed && ::rename (temporary.c_str(), destination.path.c_str()) == 0))
+    {
+        ::unlink (temporary.c_str());
+        return false;
+    }
+
+    // So that the new name, not only the new bytes, survives a crash.
+    const int folderFd = ::open (destination.folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folderFd >= 0)
+    {
+        syncToDisk (folderFd);
+        ::close (folderFd);
+    }
     return true;
 }
 #endif
 } // namespace
 
-bool replaceFileContent (const juce::File& requestedTarget, const void* data, size_t numBytes)
+bool replaceFileContent (const juce::File& target, const void* data, size_t numBytes)
 {
-    auto target = requestedTarget;
-    if (target.isSymbolicLink())
-        target = target.getLinkedTarget();
-
-    // Moving a file onto a folder would fail at best and, on some systems,
-    // remove an empty folder at worst.
-    if (target.isDirectory() || ! target.getParentDirectory().isDirectory())
-        return false;
-
-    // Beside the target, so that taking its place is a rename on one disk.
-    juce::TemporaryFile temporary (target, juce::TemporaryFile::useHiddenFile);
-
-    if (! writeAndFlush (temporary.getFile(), data, numBytes))
-        return false;
-
 #if JUCE_WINDOWS
-    // ReplaceFile keeps the target's attributes and security settings.
-    return temporary.overwriteTargetFileWithTemporary();
+    return replaceOnWindows (target, data, numBytes);
 #else
-    if (! takeOverPermissions (target, temporary.getFile()))
-        return false;
-
-    // A plain rename: either the new file is in place whole, or the old one
-    // is still there untouched. (A fallback that copies could lose both.)
-    const auto from = temporary.getFile().getFullPathName();
-    const auto to = target.getFullPathName();
-    return ::rename (from.toRawUTF8(), to.toRawUTF8()) == 0;
+    return replaceOnPosix (target, data, numBytes);
 #endif
 }
 } // namespace initfile

@@ -11,11 +11,12 @@ namespace initfile
 juce::MemoryBlock bytesToSave (const juce::String& text);
 
 // Puts the bytes in place of the target's content without ever leaving a
-// half-written target: they go to a new file beside it first, and only when
-// all of them are written and flushed does that file take the target's place,
-// with the target's permissions. A target that is a link is written through
-// to the file it points at. False, with the target exactly as it was, when
+// half-written target: they go to a new file beside the file the target's
+// name leads to (links followed as the system follows them), and only when
+// every byte is written and on the disk does that file take the target's
+// place, with the target's owner and permissions from before its first byte.
+// False, with the target exactly as it was and no new file left, when
 // anything fails (a folder of that name, a folder that doesn't exist, a full
-// disk, no right to write).
+// disk or a write cut short, no right to write).
 bool replaceFileContent (const juce::File& target, const void* data, size_t numBytes);
 } // namespace initfile

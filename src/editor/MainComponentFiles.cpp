@@ -89,12 +89,15 @@ bool MainComponent::loadInitFile (const juce::File& file)
 bool MainComponent::saveInitFile (const juce::File& file)
 {
     const auto bytes = initfile::bytesToSave (initTextEditor->getText());
+    const bool fileWasThere = file.existsAsFile();
 
     if (initfile::replaceFileContent (file, bytes.getData(), bytes.getSize()))
         return true;
 
-    showFileProblem (TRANS ("File Not Saved"), TRANS ("The file could not be saved:") + "\n" + file.getFullPathName()
-                                                   + "\n\n"
-                                                   + TRANS ("An existing file of that name has been left as it was."));
+    auto message = TRANS ("The file could not be saved:") + "\n" + file.getFullPathName();
+    if (fileWasThere)
+        message << "\n\n" << TRANS ("An existing file of that name has been left as it was.");
+
+    showFileProblem (TRANS ("File Not Saved"), message);
     return false;
 }

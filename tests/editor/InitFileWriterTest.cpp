@@ -1,29 +1,55 @@
 #include "editor/InitFileWriter.h"
-
 #include <gtest/gtest.h>
-
 #include <string>
 
 #if ! JUCE_WINDOWS
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+static mode_t modeOf (const juce::File& f)
+{
+    struct stat info;
+    return ::stat (f.getFullPathName().toRawUTF8(), &info) == 0 ? info.st_mode & 07777 : 0;
+}
+
+// While watched, the mode and size of each file whose mode the writer sets, until then.
+static juce::String* modesChanged = nullptr;
+extern "C" int fchmod (int fd, mode_t mode) noexcept
+{
+    struct stat info;
+    if (modesChanged != nullptr && ::fstat (fd, &info) == 0)
+        *modesChanged << juce::String::formatted ("%o %d ", (unsigned) (info.st_mode & 07777), (int) info.st_size);
+    return (int) ::syscall (SYS_fchmod, fd, mode);
+}
 #endif
 
 namespace
 {
-std::string saved (const juce::String& text)
+class InitFileWriter : public ::testing::Test
 {
-    const auto block = initfile::bytesToSave (text);
-    return std::string (static_cast<const char*> (block.getData()), block.getSize());
-}
-
-bool replace (const juce::File& target, const std::string& bytes)
-{
-    return initfile::replaceFileContent (target, bytes.data(), bytes.size());
-}
+protected:
+    ~InitFileWriter() override { folder.deleteRecursively(); }
+    static bool replace (const juce::File& target, const std::string& bytes)
+    {
+        return initfile::replaceFileContent (target, bytes.data(), bytes.size());
+    }
+    // All the way down, hidden files included, so a temporary file left behind counts.
+    static int entriesIn (const juce::File& d)
+    {
+        return d.findChildFiles (juce::File::findFilesAndDirectories, true, "*", juce::File::FollowSymlinks::no).size();
+    }
+    const juce::File folder = juce::File::createTempFile ("quorvel-writer-test");
+    const bool made = folder.createDirectory().wasOk();
+    const juce::File file = folder.getChildFile ("quorvel.ini");
+};
 } // namespace
 
-TEST (InitFileWriter, LoneLineFeedsBecomeCrLfAndOneCrLfCloses)
+TEST_F (InitFileWriter, LoneLineFeedsBecomeCrLfAndOneCrLfCloses)
 {
+    const auto saved = [] (const juce::String& text) { return initfile::bytesToSave (text).toString().toStdString(); };
     EXPECT_EQ (saved (""), "\r\n");
     EXPECT_EQ (saved ("a\r\nb"), "a\r\nb\r\n");
     EXPECT_EQ (saved ("\na\nb\n"), "\r\na\r\nb\r\n\r\n");
@@ -32,32 +58,81 @@ TEST (InitFileWriter, LoneLineFeedsBecomeCrLfAndOneCrLfCloses)
     EXPECT_EQ (saved (juce::String::fromUTF8 ("caf\xc3\xa9")), "caf\xc3\xa9\r\n") << "UTF-8, no BOM";
 }
 
-// Failures, with the target left as it was, are checked where the editor saves.
-#if ! JUCE_WINDOWS
-TEST (InitFileWriter, TheTargetKeepsItsPermissionsAndALinkStaysALink)
+TEST_F (InitFileWriter, ASaveIsWholeOrLeavesEverythingAsItWas)
 {
-    const auto folder = juce::File::createTempFile ("quorvel-writer-test");
-    ASSERT_TRUE (folder.createDirectory().wasOk());
-    const auto file = folder.getChildFile ("quorvel.ini");
+    EXPECT_TRUE (replace (file, "first, and longer than what follows\r\n"));
+    EXPECT_TRUE (replace (file, "second\r\n"));
+    EXPECT_EQ (file.loadFileAsString(), "second\r\n");
+    const auto inMissingFolder = folder.getChildFile ("gone").getChildFile ("quorvel.ini");
+    const auto folderOfThatName = folder.getChildFile ("folder.ini");
+    ASSERT_TRUE (folderOfThatName.getChildFile ("keep.txt").create().wasOk());
+    for (const auto& target : { inMissingFolder, folderOfThatName })
+        EXPECT_FALSE (replace (target, "lost\r\n")) << target.getFullPathName();
+    EXPECT_FALSE (inMissingFolder.getParentDirectory().exists());
+    EXPECT_EQ (entriesIn (folder), 3) << "no temporary file left";
+}
 
-    for (unsigned mode : { 0640u, 0755u })
+#if ! JUCE_WINDOWS
+TEST_F (InitFileWriter, AWriteCutShortLeavesTheOldFileAndNoTemporaryOne)
+{
+    const std::string old (500, 'o');
+    ASSERT_TRUE (replace (file, old));
+    struct rlimit before;
+    ASSERT_EQ (::getrlimit (RLIMIT_FSIZE, &before), 0);
+    const auto previousHandler = std::signal (SIGXFSZ, SIG_IGN);
+    // Below and above the 16 KiB a buffered stream holds back; the limit binds the superuser too.
+    for (const auto& [limit, size] : { std::pair<rlim_t, size_t>{ 40, 1000 }, { 20000, 30000 } })
     {
-        ASSERT_TRUE (replace (file, "old, and longer than the new text"));
-        ASSERT_EQ (::chmod (file.getFullPathName().toRawUTF8(), mode), 0);
-        ASSERT_TRUE (replace (file, "new\r\n"));
-        EXPECT_EQ (file.loadFileAsString(), "new\r\n");
-
-        struct stat info;
-        ASSERT_EQ (::stat (file.getFullPathName().toRawUTF8(), &info), 0);
-        EXPECT_EQ (info.st_mode & 07777, mode);
+        const struct rlimit limited = { limit, before.rlim_max };
+        ASSERT_EQ (::setrlimit (RLIMIT_FSIZE, &limited), 0);
+        const bool savedOk = replace (file, std::string (size, 'n'));
+        ::setrlimit (RLIMIT_FSIZE, &before);
+        EXPECT_FALSE (savedOk) << size;
+        EXPECT_EQ (file.loadFileAsString(), old.c_str());
+        EXPECT_EQ (entriesIn (folder), 1) << "no temporary file left";
     }
+    std::signal (SIGXFSZ, previousHandler);
+}
 
-    const auto link = folder.getChildFile ("link.ini");
-    ASSERT_TRUE (file.createSymbolicLink (link, true));
-    ASSERT_TRUE (replace (link, "through the link\r\n"));
-    EXPECT_TRUE (link.isSymbolicLink());
-    EXPECT_EQ (file.loadFileAsString(), "through the link\r\n");
-    EXPECT_EQ (folder.getNumberOfChildFiles (juce::File::findFilesAndDirectories), 2) << "no temporary file left";
-    folder.deleteRecursively();
+TEST_F (InitFileWriter, LinksAreFollowedAsTheSystemFollowsThem)
+{
+    const auto real = folder.getChildFile ("real/quorvel.ini");
+    ASSERT_TRUE (real.create().wasOk() && folder.getChildFile ("real/sub").createDirectory().wasOk());
+    const char* const links[][2] = {
+        { "a", "b" }, { "b", "real/quorvel.ini" }, { "linked", "real/sub" }, { "real/sub/up.ini", "../quorvel.ini" }
+    };
+    for (const auto& [from, to] : links)
+        ASSERT_EQ (::symlink (to, folder.getChildFile (from).getFullPathName().toRawUTF8()), 0);
+    // A chain of two links; a relative link in a folder reached by a link, its ".." the real one's.
+    for (const char* name : { "a", "linked/up.ini" })
+    {
+        ASSERT_TRUE (replace (folder.getChildFile (name), name));
+        EXPECT_EQ (real.loadFileAsString(), name);
+        EXPECT_EQ (entriesIn (folder), 7) << "no other file created";
+    }
+}
+
+TEST_F (InitFileWriter, PermissionsAreTheTargetsBeforeTheFirstByteAndAnyNameFits)
+{
+    const auto umaskBefore = ::umask (0);                  // so that a temporary file made wider than 0600 shows
+    const auto longName = std::string (246, 'n') + ".ini"; // 250 bytes; most folders allow 255
+    int files = 0;
+    for (const auto& [name, mode] :
+         { std::pair<std::string, mode_t>{ "private.ini", 0600 }, { "group.ini", 0640 }, { longName, 0755 } })
+    {
+        const auto target = folder.getChildFile (name);
+        ASSERT_TRUE (replace (target, "old\r\n")) << name;
+        EXPECT_EQ (modeOf (target), 0666u) << "what the system gives any new file";
+        ASSERT_EQ (::chmod (target.getFullPathName().toRawUTF8(), mode), 0);
+        juce::String changes;
+        modesChanged = &changes;
+        EXPECT_TRUE (replace (target, "new\r\n")) << name;
+        modesChanged = nullptr;
+        EXPECT_EQ (modeOf (target), mode);
+        EXPECT_EQ (target.loadFileAsString(), "new\r\n");
+        EXPECT_EQ (changes, "600 0 ") << "private from its creation, and empty until its mode was set";
+        EXPECT_EQ (entriesIn (folder), ++files);
+    }
+    ::umask (umaskBefore);
 }
 #endif
