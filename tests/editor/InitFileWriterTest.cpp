@@ -92,6 +92,7 @@ TEST_F (InitFileWriter, AWriteCutShortLeavesTheOldFileAndNoTemporaryOne)
         EXPECT_EQ (entriesIn (folder), 1) << "no temporary file left";
     }
     std::signal (SIGXFSZ, previousHandler);
+    EXPECT_FALSE (replace (juce::File ("/proc/version"), "x")) << "its folder takes no new file, not even root's";
 }
 
 TEST_F (InitFileWriter, LinksAreFollowedAsTheSystemFollowsThem)
