@@ -4,39 +4,22 @@
 
 #include "serial/platform/posix/PortScan.h"
 
-#include <sys/stat.h>
-
 // A machine's serial devices laid out in a temporary folder the way the
-// kernel and udev lay them out. A node is a plain file, or a link to a
-// pseudo-terminal where the test opens the port.
+// kernel and udev lay them out.
 struct FakeMachine
 {
-    FakeMachine() { root.createDirectory(); }
+    FakeMachine() { file ("dev/serial/by-id").createDirectory() && file ("sys/class/tty/console").createDirectory(); }
     ~FakeMachine() { root.deleteRecursively(); }
 
-    void addUart (const juce::String& name, const juce::String& uartType)
-    {
-        auto device = file ("sys/devices/platform/serial8250." + name), driver = file ("sys/bus/drivers/serial8250");
-        driver.createDirectory();
-        addTty (name, device, uartType);
-        driver.createSymbolicLink (device.getChildFile ("driver"), true);
-    }
-
-    void addUsb (const juce::String& name, const juce::String& product, const juce::String& node = {})
-    {
-        addTty (name, file ("sys/devices/pci0/usb1/1-" + name + "/1-1:1.0/" + name), {}, node);
-        file ("sys/devices/pci0/usb1/1-" + name + "/product").replaceWithText (product + "\n");
-    }
-
-    // No device for a virtual console; no uartType for a tty that reports none.
-    void addTty (const juce::String& name, const juce::File& device, const juce::String& uartType,
+    // A tty with the sysfs device given (none for a virtual console), a UART
+    // type when one is given, and a node: a plain file, or a link to `node`.
+    void addTty (const juce::String& name, const juce::String& device, const juce::String& uartType = {},
                  const juce::String& node = {})
     {
         auto entry = file ("sys/class/tty/" + name), dev = file ("dev/" + name);
         entry.createDirectory();
-        dev.getParentDirectory().createDirectory();
-        if (device != juce::File() && device.createDirectory())
-            device.createSymbolicLink (entry.getChildFile ("device"), true);
+        if (device.isNotEmpty() && file (device).createDirectory())
+            file (device).createSymbolicLink (entry.getChildFile ("device"), true);
         if (uartType.isNotEmpty())
             entry.getChildFile ("type").replaceWithText (uartType + "\n");
         if (node.isEmpty())
@@ -44,10 +27,20 @@ struct FakeMachine
         else
             juce::File::createSymbolicLink (dev, node, true);
     }
-
+    void addUart (const juce::String& name, const juce::String& uartType)
+    {
+        addTty (name, "sys/devices/platform/serial8250." + name, uartType);
+        file ("sys/bus/drivers/serial8250").createDirectory();
+        file ("sys/bus/drivers/serial8250")
+            .createSymbolicLink (file ("sys/devices/platform/serial8250." + name + "/driver"), true);
+    }
+    void addUsb (const juce::String& name, const juce::String& product, const juce::String& node = {})
+    {
+        addTty (name, "sys/devices/pci0/usb1/1-" + name + "/1-1:1.0/" + name, {}, node);
+        file ("sys/devices/pci0/usb1/1-" + name + "/product").replaceWithText (product + "\n");
+    }
     void link (const juce::String& byIdName, const juce::String& node)
     {
-        file ("dev/serial/by-id").createDirectory();
         juce::File::createSymbolicLink (file ("dev/serial/by-id/" + byIdName), "../../" + node, true);
     }
 
@@ -57,14 +50,9 @@ struct FakeMachine
         serialplatform::ScanRoots r{ path ("sys/class/tty"), path ("dev"), path ("dev/serial/by-id"),
                                      path ("sys/class/tty/console/active") };
         // Only root makes device nodes: here a plain file stands for one.
-        r.isDevice = [] (const std::string& p)
-        {
-            struct stat info;
-            return ::stat (p.c_str(), &info) == 0 && (S_ISREG (info.st_mode) || S_ISCHR (info.st_mode));
-        };
+        r.isDevice = [] (const std::string& p) { return juce::File (p).existsAsFile(); };
         return r;
     }
-
     juce::File file (const juce::String& relativePath) const { return root.getChildFile (relativePath); }
 
     juce::File root{ juce::File::getSpecialLocation (juce::File::tempDirectory)

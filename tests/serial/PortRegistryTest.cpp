@@ -17,47 +17,37 @@ TEST (PortRegistry, RegisteredDeviceIsListedAndOpenedByItsComNameOnly)
     ASSERT_TRUE (line.isValid());
     const int number = PortRegistry::registerDevice (line.getSlavePath(), "COMBO COM Adapter");
     const auto comName = "COM" + juce::String (number);
-
     // The link takes the port's name from the first "COM" of the friendly name.
     const auto name = SerialPort::listPorts().getAllKeys()[0];
     EXPECT_EQ (name.substring (name.indexOf ("COM")), comName + ")");
     EXPECT_TRUE (name.startsWithIgnoreCase ("combo com adapter"));
-
     SerialPort port;
     for (auto bad : { "\\\\.\\", "\\\\.\\COM", "COM", "\\\\.\\COM0", "\\\\.\\COMX", "\\\\.\\CON1", "\\\\.\\COM999" })
         EXPECT_FALSE (port.open (bad)) << bad;
     EXPECT_TRUE (port.open (comName.toLowerCase()));
-    port.close();
-
     // Only a device listed now answers to its COM name, though its node lives on.
     EXPECT_TRUE (PortRegistry::unregisterDevice (line.getSlavePath()));
     EXPECT_FALSE (PortRegistry::unregisterDevice (line.getSlavePath()));
     EXPECT_EQ (SerialPort::listPorts().size(), 0);
     EXPECT_FALSE (port.open ("\\\\.\\" + comName));
-
     EXPECT_EQ (PortRegistry::registerDevice (line.getSlavePath(), "Board again"), number);
     EXPECT_TRUE (SerialPort::listPorts().getAllKeys()[0].startsWith ("Board again "));
     EXPECT_TRUE (port.open ("\\\\.\\" + comName));
 }
 
 // The machine's own devices, read from a fake machine.
-class PortListing : public testing::Test
+struct PortListing : testing::Test
 {
-protected:
     PortListing()
     {
         serialplatform::setScanRoots (machine.roots());
         PortRegistry::setListOnlyRegisteredDevices (false);
     }
-
     ~PortListing() override
     {
         PortRegistry::setListOnlyRegisteredDevices (true);
         serialplatform::setScanRoots ({});
     }
-
-    juce::String node (const juce::String& name) const { return machine.file ("dev/" + name).getFullPathName(); }
-
     FakeMachine machine;
 };
 
@@ -68,39 +58,28 @@ TEST_F (PortListing, UsbDevicesFirstInNaturalOrderNamedByProduct)
     machine.addUsb ("ttyUSB2", "Board Two");
     machine.addUsb ("ttyACM0", "Quorvel COM Board");
     const int setsBefore = serialplatform::countOpenDeviceSets();
-
     const auto ports = SerialPort::listPorts();
     EXPECT_EQ (serialplatform::countOpenDeviceSets(), setsBefore);
-    const std::vector<std::pair<juce::String, juce::String>> expected{ { "Quorvel Com Board", "ttyACM0" },
-                                                                       { "Board Two", "ttyUSB2" },
-                                                                       { "Board Ten", "ttyUSB10" },
-                                                                       { "serial8250", "ttyS1" } };
-    ASSERT_EQ (ports.size(), (int) expected.size());
 
+    juce::StringArray shown;
     for (int i = 0; i < ports.size(); ++i)
     {
         const auto name = ports.getAllKeys()[i], path = ports.getAllValues()[i];
-        EXPECT_TRUE (name.startsWith (expected[(size_t) i].first + " " + node (expected[(size_t) i].second) + " (COM"))
-            << name;
-        EXPECT_EQ (path, node (expected[(size_t) i].second));
+        shown.add (name.replace (machine.file ("dev").getFullPathName() + "/", {}).upToLastOccurrenceOf (" (", 0, 0));
+        EXPECT_TRUE (name.contains (" " + path + " (COM")) << name;
         EXPECT_EQ (ports.getValue (name.toLowerCase(), {}), path);
         const auto comName = name.fromLastOccurrenceOf ("(", false, false).dropLastCharacters (1);
         EXPECT_EQ (serialplatform::resolveDeviceName (("\\\\.\\" + comName).toStdString()), path.toStdString());
     }
-}
+    EXPECT_EQ (shown, juce::StringArray ("Quorvel Com Board ttyACM0", "Board Two ttyUSB2", "Board Ten ttyUSB10",
+                                         "serial8250 ttyS1"));
 
-TEST_F (PortListing, NameTooLongForTheListingIsLeftOut)
-{
-    machine.addUsb ("ttyUSB0", "x");
-    const int otherLength = SerialPort::listPorts().getAllKeys()[0].length() - 1;
-
-    // The listing takes names of up to 1023 bytes.
-    const juce::String fits = juce::String::repeatedString ("x", 1023 - otherLength);
-    machine.addUsb ("ttyUSB0", fits);
-    ASSERT_EQ (SerialPort::listPorts().size(), 1);
+    // Names of up to 1023 bytes fit the listing's buffer; a longer one is left out.
+    const auto fits = juce::String::repeatedString ("x", 1023 - ports.getAllKeys()[0].length() + 17);
+    machine.addUsb ("ttyACM0", fits);
     EXPECT_EQ (SerialPort::listPorts().getAllKeys()[0].length(), 1023);
-    machine.addUsb ("ttyUSB0", fits + "x");
-    EXPECT_EQ (SerialPort::listPorts().size(), 0);
+    machine.addUsb ("ttyACM0", fits + "x");
+    EXPECT_EQ (SerialPort::listPorts().size(), 3);
 }
 
 TEST_F (PortListing, AdapterThatComesBackUnderANewNodeKeepsItsNumber)
@@ -111,7 +90,6 @@ TEST_F (PortListing, AdapterThatComesBackUnderANewNodeKeepsItsNumber)
     machine.link (adapter, "ttyUSB0");
     ASSERT_EQ (SerialPort::listPorts().size(), 1);
     const juce::String comName = PortRegistry::getComName (adapter.toStdString());
-    EXPECT_TRUE (SerialPort::listPorts().getAllKeys()[0].endsWith ("(" + comName + ")"));
 
     // Pulled out; another device takes its node.
     SerialPort port, other;
