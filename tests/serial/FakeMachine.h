@@ -3,6 +3,7 @@
 #include <juce_core/juce_core.h>
 
 #include "serial/platform/posix/PortScan.h"
+#include <unistd.h>
 
 // A machine's serial devices laid out in a temporary folder the way the
 // kernel and udev lay them out.
@@ -55,6 +56,7 @@ struct FakeMachine
     }
     juce::File file (const juce::String& relativePath) const { return root.getChildFile (relativePath); }
 
+    // Named after the process, so that tests running at once never share one.
     juce::File root{ juce::File::getSpecialLocation (juce::File::tempDirectory)
-                         .getNonexistentChildFile ("quorvel-machine", {}, false) };
+                         .getNonexistentChildFile ("quorvel-machine-" + juce::String (::getpid()), {}, false) };
 };

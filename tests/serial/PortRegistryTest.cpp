@@ -3,7 +3,6 @@
 #if ! defined(_WIN32)
 
 #include <gtest/gtest.h>
-
 #include "serial/FakeMachine.h"
 #include "serial/SerialPort.h"
 #include "serial/platform/PortRegistry.h"
