@@ -240,8 +240,10 @@ std::string resolveDeviceName (const std::string& name)
     if (number == 0)
         return hadPrefix ? std::string() : name;
 
-    // Only a device present now answers to its COM name: a number whose device
-    // went away must not open whatever later takes over its node.
+    // Only a device present now answers to its COM name, through the node it
+    // has now: a number whose device went away must not open whatever later
+    // takes over its node, and an adapter that came back under another node
+    // is reached there.
     for (auto& port : listPresentPorts())
         if (port.comNumber == number)
             return port.devicePath;
