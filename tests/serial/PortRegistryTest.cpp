@@ -11,11 +11,16 @@
 
 TEST (PortRegistry, RegisteredDeviceIsListedAndOpenedByItsComNameOnly)
 {
-    PortRegistry::ScopedRegisteredDevicesOnly onlyOurs;
-    testsupport::PseudoTerminal line;
-    ASSERT_TRUE (line.isValid());
+    testsupport::PseudoTerminal line, passing;
     const int number = PortRegistry::registerDevice (line.getSlavePath(), "COMBO COM Adapter");
     const auto comName = "COM" + juce::String (number);
+    {
+        // A scope takes away what was registered within it, and only that.
+        PortRegistry::ScopedRegisteredDevicesOnly onlyOurs;
+        PortRegistry::registerDevice (passing.getSlavePath(), "Passing");
+    }
+    ASSERT_EQ (SerialPort::listPorts().size(), 1);
+
     // The link takes the port's name from the first "COM" of the friendly name.
     const auto name = SerialPort::listPorts().getAllKeys()[0];
     EXPECT_EQ (name.substring (name.indexOf ("COM")), comName + ")");
@@ -24,6 +29,7 @@ TEST (PortRegistry, RegisteredDeviceIsListedAndOpenedByItsComNameOnly)
     for (auto bad : { "\\\\.\\", "\\\\.\\COM", "COM", "\\\\.\\COM0", "\\\\.\\COMX", "\\\\.\\CON1", "\\\\.\\COM999" })
         EXPECT_FALSE (port.open (bad)) << bad;
     EXPECT_TRUE (port.open (comName.toLowerCase()));
+
     // Only a device listed now answers to its COM name, though its node lives on.
     EXPECT_TRUE (PortRegistry::unregisterDevice (line.getSlavePath()));
     EXPECT_FALSE (PortRegistry::unregisterDevice (line.getSlavePath()));
@@ -32,21 +38,15 @@ TEST (PortRegistry, RegisteredDeviceIsListedAndOpenedByItsComNameOnly)
     EXPECT_EQ (PortRegistry::registerDevice (line.getSlavePath(), "Board again"), number);
     EXPECT_TRUE (SerialPort::listPorts().getAllKeys()[0].startsWith ("Board again "));
     EXPECT_TRUE (port.open ("\\\\.\\" + comName));
+    PortRegistry::unregisterAllDevices();
 }
 
 // The machine's own devices, read from a fake machine.
 struct PortListing : testing::Test
 {
-    PortListing()
-    {
-        serialplatform::setScanRoots (machine.roots());
-        PortRegistry::setListOnlyRegisteredDevices (false);
-    }
-    ~PortListing() override
-    {
-        PortRegistry::setListOnlyRegisteredDevices (true);
-        serialplatform::setScanRoots ({});
-    }
+    PortListing() { serialplatform::setScanRoots (machine.roots()); }
+    void SetUp() override { PortRegistry::setListOnlyRegisteredDevices (false); }
+    void TearDown() override { PortRegistry::setListOnlyRegisteredDevices (true); }
     FakeMachine machine;
 };
 
