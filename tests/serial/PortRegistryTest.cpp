@@ -1,60 +1,110 @@
-// The registry lists pseudo-terminals; Windows lists its own COM ports.
+// The registry lists pseudo-terminals and the devices of a Linux machine;
+// Windows lists its own COM ports.
 #if ! defined(_WIN32)
 
 #include <gtest/gtest.h>
-
+#include "serial/FakeMachine.h"
 #include "serial/SerialPort.h"
 #include "serial/platform/PortRegistry.h"
+#include "serial/platform/posix/PortTable.h"
 #include "support/PseudoTerminal.h"
 
-#include <memory>
-
-TEST (PortRegistry, ComNumberStaysWithItsDeviceWhileItLives)
+TEST (PortRegistry, RegisteredDeviceIsListedAndOpenedByItsComNameOnly)
 {
-    PortRegistry::ScopedRegisteredDevicesOnly onlyOurs;
-    juce::String comName;
-
+    testsupport::PseudoTerminal line, passing;
+    const int number = PortRegistry::registerDevice (line.getSlavePath(), "COMBO COM Adapter");
+    const auto comName = "COM" + juce::String (number);
     {
-        testsupport::PseudoTerminal line;
-        ASSERT_TRUE (line.isValid());
-        const int number = PortRegistry::registerDevice (line.getSlavePath(), "COMBO COM Adapter");
-        comName = "COM" + juce::String (number);
-
-        // The link takes the port's name from the first "COM" of the friendly name.
-        const auto name = SerialPort::listPorts().getAllKeys()[0];
-        EXPECT_EQ (name.substring (name.indexOf ("COM")), comName + ")");
-        EXPECT_TRUE (name.startsWithIgnoreCase ("combo com adapter"));
-
-        EXPECT_TRUE (PortRegistry::unregisterDevice (line.getSlavePath()));
-        EXPECT_FALSE (PortRegistry::unregisterDevice (line.getSlavePath()));
-        EXPECT_EQ (SerialPort::listPorts().size(), 0);
-        EXPECT_EQ (PortRegistry::registerDevice (line.getSlavePath(), "Board again"), number);
-        EXPECT_TRUE (SerialPort::listPorts().getAllKeys()[0].startsWith ("Board again "));
+        // A scope takes away what was registered within it, and only that.
+        PortRegistry::ScopedRegisteredDevicesOnly onlyOurs;
+        PortRegistry::registerDevice (passing.getSlavePath(), "Passing");
     }
+    ASSERT_EQ (SerialPort::listPorts().size(), 1);
 
-    // The device is gone: neither listed nor opened.
-    EXPECT_EQ (SerialPort::listPorts().size(), 0);
+    // The link takes the port's name from the first "COM" of the friendly name.
+    const auto name = SerialPort::listPorts().getAllKeys()[0];
+    EXPECT_EQ (name.substring (name.indexOf ("COM")), comName + ")");
+    EXPECT_TRUE (name.startsWithIgnoreCase ("combo com adapter"));
     SerialPort port;
+    for (auto bad : { "\\\\.\\", "\\\\.\\COM", "COM", "\\\\.\\COM0", "\\\\.\\COMX", "\\\\.\\CON1", "\\\\.\\COM999" })
+        EXPECT_FALSE (port.open (bad)) << bad;
+    EXPECT_TRUE (port.open (comName.toLowerCase()));
+
+    // Only a device listed now answers to its COM name, though its node lives on.
+    EXPECT_TRUE (PortRegistry::unregisterDevice (line.getSlavePath()));
+    EXPECT_FALSE (PortRegistry::unregisterDevice (line.getSlavePath()));
+    EXPECT_EQ (SerialPort::listPorts().size(), 0);
     EXPECT_FALSE (port.open ("\\\\.\\" + comName));
-    EXPECT_FALSE (port.open ("\\\\.\\COM999"));
-    EXPECT_FALSE (port.open ("\\\\.\\")); // what a name without "COM" turns into
+    EXPECT_EQ (PortRegistry::registerDevice (line.getSlavePath(), "Board again"), number);
+    EXPECT_TRUE (SerialPort::listPorts().getAllKeys()[0].startsWith ("Board again "));
+    EXPECT_TRUE (port.open ("\\\\.\\" + comName));
+    PortRegistry::unregisterAllDevices();
 }
 
-TEST (PortRegistry, ListsDevicesInNodeOrder)
+// The machine's own devices, read from a fake machine.
+struct PortListing : testing::Test
 {
-    PortRegistry::ScopedRegisteredDevicesOnly onlyOurs;
-    std::vector<std::unique_ptr<testsupport::PseudoTerminal>> lines;
-    for (int i = 0; i < 3; ++i)
-        lines.push_back (std::make_unique<testsupport::PseudoTerminal>());
+    PortListing() { serialplatform::setScanRoots (machine.roots()); }
+    void SetUp() override { PortRegistry::setListOnlyRegisteredDevices (false); }
+    void TearDown() override { PortRegistry::setListOnlyRegisteredDevices (true); }
+    FakeMachine machine;
+};
 
-    // Registered in reverse, listed as the device nodes follow each other.
-    for (int i = 2; i >= 0; --i)
-        PortRegistry::registerDevice (lines[(size_t) i]->getSlavePath(), "Board");
+TEST_F (PortListing, UsbDevicesFirstInNaturalOrderNamedByProduct)
+{
+    machine.addUart ("ttyS1", "4");
+    machine.addUsb ("ttyUSB10", "Board Ten");
+    machine.addUsb ("ttyUSB2", "Board Two");
+    machine.addUsb ("ttyACM0", "Quorvel COM Board");
+    const int setsBefore = serialplatform::countOpenDeviceSets();
+    const auto ports = SerialPort::listPorts();
+    EXPECT_EQ (serialplatform::countOpenDeviceSets(), setsBefore);
 
-    const auto paths = SerialPort::listPorts().getAllValues();
-    ASSERT_EQ (paths.size(), 3);
-    for (int i = 0; i < 3; ++i)
-        EXPECT_EQ (paths[i], juce::String (lines[(size_t) i]->getSlavePath()));
+    juce::StringArray shown;
+    for (int i = 0; i < ports.size(); ++i)
+    {
+        const auto name = ports.getAllKeys()[i], path = ports.getAllValues()[i];
+        shown.add (name.replace (machine.file ("dev").getFullPathName() + "/", {}).upToLastOccurrenceOf (" (", 0, 0));
+        EXPECT_TRUE (name.contains (" " + path + " (COM")) << name;
+        EXPECT_EQ (ports.getValue (name.toLowerCase(), {}), path);
+        const auto comName = name.fromLastOccurrenceOf ("(", false, false).dropLastCharacters (1);
+        EXPECT_EQ (serialplatform::resolveDeviceName (("\\\\.\\" + comName).toStdString()), path.toStdString());
+    }
+    EXPECT_EQ (shown, juce::StringArray ("Quorvel Com Board ttyACM0", "Board Two ttyUSB2", "Board Ten ttyUSB10",
+                                         "serial8250 ttyS1"));
+
+    // Names of up to 1023 bytes fit the listing's buffer; a longer one is left out.
+    const auto fits = juce::String::repeatedString ("x", 1023 - ports.getAllKeys()[0].length() + 17);
+    machine.addUsb ("ttyACM0", fits);
+    EXPECT_EQ (SerialPort::listPorts().getAllKeys()[0].length(), 1023);
+    machine.addUsb ("ttyACM0", fits + "x");
+    EXPECT_EQ (SerialPort::listPorts().size(), 3);
+}
+
+TEST_F (PortListing, AdapterThatComesBackUnderANewNodeKeepsItsNumber)
+{
+    testsupport::PseudoTerminal first, stranger, back;
+    const juce::String adapter = "usb-Quorvel_Board-if00-port0";
+    machine.addUsb ("ttyUSB0", "Board", first.getSlavePath());
+    machine.link (adapter, "ttyUSB0");
+    ASSERT_EQ (SerialPort::listPorts().size(), 1);
+    const juce::String comName = PortRegistry::getComName (adapter.toStdString());
+
+    // Pulled out; another device takes its node.
+    SerialPort port, other;
+    machine.file ("dev/serial/by-id/" + adapter).deleteFile();
+    machine.addUsb ("ttyUSB0", "Other", stranger.getSlavePath());
+    ASSERT_EQ (SerialPort::listPorts().size(), 1);
+    EXPECT_FALSE (SerialPort::listPorts().getAllKeys()[0].endsWith ("(" + comName + ")"));
+    EXPECT_FALSE (port.open ("\\\\.\\" + comName));
+
+    machine.addUsb ("ttyUSB1", "Board", back.getSlavePath());
+    machine.link (adapter, "ttyUSB1");
+    const auto ports = SerialPort::listPorts();
+    EXPECT_EQ (ports.size(), 2);
+    EXPECT_TRUE (ports.getAllKeys().contains ("Board " + juce::String (back.getSlavePath()) + " (" + comName + ")"));
+    ASSERT_TRUE (port.open ("\\\\.\\" + comName));
+    EXPECT_FALSE (other.open (back.getSlavePath())); // the port holds it
 }
 
 #endif

@@ -36,14 +36,12 @@ ScopedRegisteredDevicesOnly::~ScopedRegisteredDevicesOnly() {}
 #include <algorithm>
 #include <cctype>
 #include <climits>
-#include <cstdlib>
-#include <fstream>
 #include <map>
 #include <mutex>
 #include <set>
 
-#include <dirent.h>
-#include <sys/stat.h>
+using serialplatform::canonicalPath;
+using serialplatform::isCharacterDevice;
 
 namespace
 {
@@ -53,94 +51,16 @@ struct Registry
     std::map<std::string, std::string> registered; // device node -> description
     std::set<std::string> scopedAtStart;           // registered when the outermost scope began
     int scopeDepth = 0;
-    std::map<std::string, int> comNumbers; // device node -> COM number
+    std::map<std::string, int> comNumbers; // identity -> COM number
     int nextComNumber = 1;
     bool onlyRegistered = false;
+    serialplatform::ScanRoots roots;
 };
 
 Registry& registry()
 {
     static Registry instance;
     return instance;
-}
-
-// Devices reached by several roads (a by-id link, a sysfs entry, a
-// registration) are told apart by the node that all those roads lead to.
-std::string canonicalPath (const std::string& path)
-{
-    char resolved[PATH_MAX];
-
-    if (::realpath (path.c_str(), resolved) != nullptr)
-        return resolved;
-
-    return path;
-}
-
-bool isCharacterDevice (const std::string& path)
-{
-    struct stat info;
-    return ::stat (path.c_str(), &info) == 0 && S_ISCHR (info.st_mode);
-}
-
-std::string trimmed (const std::string& text)
-{
-    auto begin = text.find_first_not_of (" \t\r\n");
-
-    if (begin == std::string::npos)
-        return {};
-
-    auto end = text.find_last_not_of (" \t\r\n");
-    return text.substr (begin, end - begin + 1);
-}
-
-std::string readSysfsText (const std::string& path)
-{
-    std::ifstream in (path);
-
-    if (! in)
-        return {};
-
-    std::string line;
-    std::getline (in, line);
-
-    // A descriptor string is shown in a combo box: keep it on one line.
-    for (auto& c : line)
-        if (static_cast<unsigned char> (c) < 0x20)
-            c = ' ';
-
-    return trimmed (line);
-}
-
-std::string baseName (const std::string& path)
-{
-    auto slash = path.find_last_of ('/');
-    return slash == std::string::npos ? path : path.substr (slash + 1);
-}
-
-std::string parentDirectory (const std::string& path)
-{
-    auto slash = path.find_last_of ('/');
-    return slash == std::string::npos || slash == 0 ? std::string() : path.substr (0, slash);
-}
-
-std::vector<std::string> directoryEntries (const std::string& path)
-{
-    std::vector<std::string> names;
-
-    if (auto* dir = ::opendir (path.c_str()))
-    {
-        while (auto* entry = ::readdir (dir))
-        {
-            std::string name = entry->d_name;
-
-            if (name != "." && name != "..")
-                names.push_back (name);
-        }
-
-        ::closedir (dir);
-    }
-
-    return names;
 }
 
 // Orders "/dev/ttyUSB2" before "/dev/ttyUSB10".
@@ -196,143 +116,15 @@ std::string withoutComWord (std::string text)
     return text;
 }
 
-enum DescriptionRank
+int comNumberLocked (Registry& r, const std::string& identity)
 {
-    noDescription,
-    driverName,
-    linkName,
-    usbString,
-    registeredDescription
-};
-
-struct FoundDevice
-{
-    std::string description;
-    DescriptionRank rank = noDescription;
-    bool likelyBoard = false; // USB, or has a by-id link
-};
-
-void describe (FoundDevice& device, const std::string& description, DescriptionRank rank)
-{
-    if (rank > device.rank && ! description.empty())
-    {
-        device.description = description;
-        device.rank = rank;
-    }
-}
-
-std::string usbDescriptorString (const std::string& sysfsDevice)
-{
-    // A tty's sysfs device is the USB interface, or a port below it; the
-    // product string sits with the USB device above the interface.
-    std::string interfaceString;
-    auto dir = sysfsDevice;
-
-    for (int level = 0; level < 5 && ! dir.empty(); ++level, dir = parentDirectory (dir))
-    {
-        auto product = readSysfsText (dir + "/product");
-
-        if (! product.empty())
-            return product;
-
-        if (interfaceString.empty())
-            interfaceString = readSysfsText (dir + "/interface");
-    }
-
-    return interfaceString;
-}
-
-// Newer kernels put a generic port device of the serial core between the
-// tty and the device that the UART driver serves: its name says more.
-std::string driverOf (const std::string& sysfsDevice)
-{
-    std::string fallback;
-    auto dir = sysfsDevice;
-
-    for (int level = 0; level < 3 && ! dir.empty(); ++level, dir = parentDirectory (dir))
-    {
-        char resolved[PATH_MAX];
-
-        if (::realpath ((dir + "/driver").c_str(), resolved) == nullptr)
-            continue;
-
-        std::string driver = resolved;
-
-        if (driver.find ("/serial-base/") == std::string::npos)
-            return baseName (driver);
-
-        if (fallback.empty())
-            fallback = baseName (driver);
-    }
-
-    return fallback;
-}
-
-void findSysfsDevices (std::map<std::string, FoundDevice>& found)
-{
-    const std::string classDir = "/sys/class/tty";
-
-    for (auto& name : directoryEntries (classDir))
-    {
-        auto entry = classDir + "/" + name;
-        char resolved[PATH_MAX];
-
-        // Virtual consoles, pseudo-terminals and the like have no device.
-        if (::realpath ((entry + "/device").c_str(), resolved) == nullptr)
-            continue;
-
-        std::string sysfsDevice = resolved;
-
-        // UART drivers register every port they could have; an absent UART
-        // reports the type 0.
-        auto uartType = readSysfsText (entry + "/type");
-
-        if (uartType == "0")
-            continue;
-
-        auto node = "/dev/" + name;
-
-        if (! isCharacterDevice (node))
-            continue;
-
-        auto& device = found[canonicalPath (node)];
-
-        if (sysfsDevice.find ("/usb") != std::string::npos)
-        {
-            device.likelyBoard = true;
-            describe (device, usbDescriptorString (sysfsDevice), usbString);
-        }
-
-        describe (device, driverOf (sysfsDevice), driverName);
-    }
-}
-
-void findLinkedDevices (std::map<std::string, FoundDevice>& found)
-{
-    const std::string linkDir = "/dev/serial/by-id";
-
-    for (auto& name : directoryEntries (linkDir))
-    {
-        auto target = canonicalPath (linkDir + "/" + name);
-
-        if (! isCharacterDevice (target))
-            continue;
-
-        auto& device = found[target];
-        device.likelyBoard = true;
-        describe (device, name, linkName);
-    }
-}
-
-int comNumberLocked (Registry& r, const std::string& node)
-{
-    auto known = r.comNumbers.find (node);
+    auto known = r.comNumbers.find (identity);
 
     if (known != r.comNumbers.end())
         return known->second;
 
     auto number = r.nextComNumber++;
-    r.comNumbers[node] = number;
+    r.comNumbers[identity] = number;
     return number;
 }
 
@@ -365,57 +157,70 @@ namespace serialplatform
 std::vector<ListedPort> listPresentPorts()
 {
     auto& r = registry();
-    std::map<std::string, FoundDevice> found;
     std::map<std::string, std::string> registered;
     bool onlyRegistered;
+    ScanRoots roots;
 
     {
         std::lock_guard<std::mutex> guard (r.lock);
         registered = r.registered;
         onlyRegistered = r.onlyRegistered;
+        roots = r.roots;
     }
+
+    std::vector<ScannedDevice> devices;
 
     if (! onlyRegistered)
-    {
-        findSysfsDevices (found);
-        findLinkedDevices (found);
-    }
+        devices = scanSerialDevices (roots);
 
-    for (auto& [path, description] : registered)
+    // A registered device keeps the number its registration returned, so its
+    // node stays its identity whatever else leads there.
+    for (auto& [node, description] : registered)
     {
-        if (! isCharacterDevice (path))
+        if (! isCharacterDevice (node))
             continue;
 
-        auto& device = found[canonicalPath (path)];
-        device.description = description;
-        device.rank = registeredDescription;
+        auto same = std::find_if (devices.begin(), devices.end(), [&] (auto& d) { return d.node == node; });
+
+        if (same == devices.end())
+            same = devices.insert (devices.end(), ScannedDevice());
+
+        same->identity = node;
+        same->node = node;
+        same->description = description;
     }
 
-    std::vector<std::pair<std::string, FoundDevice>> ordered (found.begin(), found.end());
-    std::stable_sort (ordered.begin(), ordered.end(),
+    std::stable_sort (devices.begin(), devices.end(),
                       [] (const auto& a, const auto& b)
                       {
-                          if (a.second.likelyBoard != b.second.likelyBoard)
-                              return a.second.likelyBoard;
+                          if (a.likelyBoard != b.likelyBoard)
+                              return a.likelyBoard;
 
-                          return naturalLess (a.first, b.first);
+                          return naturalLess (a.node, b.node);
                       });
 
     std::vector<ListedPort> ports;
     std::lock_guard<std::mutex> guard (r.lock);
 
-    for (auto& [node, device] : ordered)
+    for (auto& device : devices)
     {
         ListedPort port;
-        port.devicePath = node;
-        port.comNumber = comNumberLocked (r, node);
+        port.devicePath = device.node;
+        port.comNumber = comNumberLocked (r, device.identity);
 
-        auto text = device.description.empty() ? node : device.description + " " + node;
+        auto text = device.description.empty() ? device.node : device.description + " " + device.node;
         port.friendlyName = withoutComWord (text) + " (COM" + std::to_string (port.comNumber) + ")";
         ports.push_back (port);
     }
 
     return ports;
+}
+
+void setScanRoots (const ScanRoots& roots)
+{
+    auto& r = registry();
+    std::lock_guard<std::mutex> guard (r.lock);
+    r.roots = roots;
 }
 
 std::string resolveDeviceName (const std::string& name)
@@ -435,8 +240,10 @@ std::string resolveDeviceName (const std::string& name)
     if (number == 0)
         return hadPrefix ? std::string() : name;
 
-    // Only a device present now answers to its COM name: a number whose device
-    // went away must not open whatever later takes over its node.
+    // Only a device present now answers to its COM name, through the node it
+    // has now: a number whose device went away must not open whatever later
+    // takes over its node, and an adapter that came back under another node
+    // is reached there.
     for (auto& port : listPresentPorts())
         if (port.comNumber == number)
             return port.devicePath;
@@ -491,12 +298,12 @@ bool isListingOnlyRegisteredDevices()
     return r.onlyRegistered;
 }
 
-std::string getComName (const std::string& devicePath)
+std::string getComName (const std::string& devicePathOrLinkName)
 {
     auto& r = registry();
     std::lock_guard<std::mutex> guard (r.lock);
 
-    for (auto& path : { devicePath, canonicalPath (devicePath) })
+    for (auto& path : { devicePathOrLinkName, canonicalPath (devicePathOrLinkName) })
     {
         auto known = r.comNumbers.find (path);
 

@@ -2,6 +2,8 @@
 
 #if ! defined(_WIN32)
 
+#include "serial/platform/posix/PortScan.h"
+
 #include <string>
 #include <vector>
 
@@ -16,13 +18,21 @@ struct ListedPort
     int comNumber = 0;
 };
 
-// The serial devices present now, in listing order, each with its COM number.
+// The serial devices present now, in listing order, each with its COM number:
+// the machine's, found where the scan roots say, and the registered ones.
+// Every identity keeps its number for the life of the process.
 std::vector<ListedPort> listPresentPorts();
+
+// The machine's own roots unless set otherwise.
+void setScanRoots (const ScanRoots& roots);
 
 // The device path that a name given to CreateFileA stands for: "\\.\COMn" and
 // "COMn" (any letter case) through the COM table, anything else unchanged.
-// Empty when a COM name belongs to no device seen so far.
+// Empty when a COM name belongs to no device present now.
 std::string resolveDeviceName (const std::string& name);
+
+// Device sets made by SetupDiGetClassDevsA and not yet destroyed.
+int countOpenDeviceSets();
 } // namespace serialplatform
 
 #endif

@@ -3,6 +3,7 @@
 #include "serial/platform/posix/Handles.h"
 #include "serial/platform/posix/PortTable.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstring>
 
@@ -15,10 +16,15 @@ constexpr GUID portsClass = { 0x4D36E978, 0xE325, 0x11CE, { 0xBF, 0xC1, 0x08, 0x
 
 constexpr DWORD interfaceActive = 1;
 
+std::atomic<int> openDeviceSets{ 0 };
+
 // A snapshot of the ports present when the set was made, as SetupAPI's
 // device information sets are.
 struct DeviceInfoSet : HandleObject
 {
+    DeviceInfoSet() { ++openDeviceSets; }
+    ~DeviceInfoSet() override { --openDeviceSets; }
+
     std::vector<ListedPort> ports;
 };
 
@@ -54,6 +60,11 @@ BOOL fail (DWORD error)
     return 0;
 }
 } // namespace
+
+int countOpenDeviceSets()
+{
+    return openDeviceSets;
+}
 } // namespace serialplatform
 
 using namespace serialplatform;

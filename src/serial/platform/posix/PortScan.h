@@ -1,0 +1,47 @@
+#pragma once
+
+#if ! defined(_WIN32)
+
+#include <functional>
+#include <string>
+#include <vector>
+
+// Reads which serial devices the machine has. It hands out no COM numbers:
+// the listing (PortTable.h) does, by the identity found here.
+namespace serialplatform
+{
+bool isCharacterDevice (const std::string& path);
+
+// The places the scan reads. The defaults are the machine's own; anything
+// else is a copy of their layout made elsewhere, for example by a test.
+struct ScanRoots
+{
+    std::string ttyClass = "/sys/class/tty"; // one entry per tty, with "device" and "type"
+    std::string devices = "/dev";            // the nodes, by the tty's name
+    std::string serialById = "/dev/serial/by-id";
+    std::string consoles = "/sys/class/tty/console/active"; // the kernel's console ttys, by name
+
+    // Whether a node is one a port can be opened on.
+    std::function<bool (const std::string&)> isDevice = isCharacterDevice;
+};
+
+struct ScannedDevice
+{
+    // What stays the same when the device comes back under another node: the
+    // name of its link in the by-id folder, or else its node.
+    std::string identity;
+    std::string node;         // the node, with every link resolved
+    std::string description;  // empty when nothing says what the device is
+    bool likelyBoard = false; // USB, or has a by-id link
+};
+
+// The serial devices present now, none of them a kernel console, in no
+// particular order.
+std::vector<ScannedDevice> scanSerialDevices (const ScanRoots& roots);
+
+// The path with every link resolved, or the path itself when it leads
+// nowhere.
+std::string canonicalPath (const std::string& path);
+} // namespace serialplatform
+
+#endif

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <juce_core/juce_core.h>
+
+#include "serial/platform/posix/PortScan.h"
+#include <unistd.h>
+
+// A machine's serial devices laid out in a temporary folder the way the
+// kernel and udev lay them out.
+struct FakeMachine
+{
+    FakeMachine() { file ("dev/serial/by-id").createDirectory() && file ("sys/class/tty/console").createDirectory(); }
+    ~FakeMachine() { root.deleteRecursively(); }
+
+    // A tty with the sysfs device given (none for a virtual console), a UART
+    // type when one is given, and a node: a plain file, or a link to `node`.
+    void addTty (const juce::String& name, const juce::String& device, const juce::String& uartType = {},
+                 const juce::String& node = {})
+    {
+        auto entry = file ("sys/class/tty/" + name), dev = file ("dev/" + name);
+        entry.createDirectory();
+        if (device.isNotEmpty() && file (device).createDirectory())
+            file (device).createSymbolicLink (entry.getChildFile ("device"), true);
+        if (uartType.isNotEmpty())
+            entry.getChildFile ("type").replaceWithText (uartType + "\n");
+        if (node.isEmpty())
+            dev.replaceWithText ({});
+        else
+            juce::File::createSymbolicLink (dev, node, true);
+    }
+    void addUart (const juce::String& name, const juce::String& uartType)
+    {
+        addTty (name, "sys/devices/platform/serial8250." + name, uartType);
+        file ("sys/bus/drivers/serial8250").createDirectory();
+        file ("sys/bus/drivers/serial8250")
+            .createSymbolicLink (file ("sys/devices/platform/serial8250." + name + "/driver"), true);
+    }
+    void addUsb (const juce::String& name, const juce::String& product, const juce::String& node = {})
+    {
+        addTty (name, "sys/devices/pci0/usb1/1-" + name + "/1-1:1.0/" + name, {}, node);
+        file ("sys/devices/pci0/usb1/1-" + name + "/product").replaceWithText (product + "\n");
+    }
+    void link (const juce::String& byIdName, const juce::String& node)
+    {
+        juce::File::createSymbolicLink (file ("dev/serial/by-id/" + byIdName), "../../" + node, true);
+    }
+
+    serialplatform::ScanRoots roots() const
+    {
+        auto path = [this] (const char* p) { return file (p).getFullPathName().toStdString(); };
+        serialplatform::ScanRoots r{ path ("sys/class/tty"), path ("dev"), path ("dev/serial/by-id"),
+                                     path ("sys/class/tty/console/active") };
+        // Only root makes device nodes: here a plain file stands for one.
+        r.isDevice = [] (const std::string& p) { return juce::File (p).existsAsFile(); };
+        return r;
+    }
+    juce::File file (const juce::String& relativePath) const { return root.getChildFile (relativePath); }
+
+    // Named after the process, so that tests running at once never share one.
+    juce::File root{ juce::File::getSpecialLocation (juce::File::tempDirectory)
+                         .getNonexistentChildFile ("quorvel-machine-" + juce::String (::getpid()), {}, false) };
+};
