@@ -44,6 +44,18 @@ TEST (InitFileReader, BytesBecomeValidEntriesEndingInCrLf)
         cutter.finish();
         EXPECT_EQ (cutter.getEntries(), expected) << bytes;
     }
+
+    // Decoded straight from a buffer of exactly its size, so that reading past
+    // a sequence cut short by the end shows under the address sanitizer, also
+    // once an earlier bad byte has sent the decoding down its repairing road.
+    const std::pair<std::string, std::string> cutShort[] = { { "\xff a\xe2\x82", bad + " a" + bad },
+                                                             { "\xc0 \xf0\x9f\x98", bad + " " + bad },
+                                                             { "\xe2\x82", bad } };
+    for (auto& [bytes, text] : cutShort)
+    {
+        const std::vector<char> exact (bytes.begin(), bytes.end());
+        EXPECT_EQ (initfile::decodeUTF8 (exact.data(), exact.size()), juce::String::fromUTF8 (text.c_str())) << bytes;
+    }
 }
 
 TEST (InitFileReader, OnlyReadableFilesReplaceTheEntries)

@@ -33,25 +33,6 @@ juce::String changesMadeBy (const std::vector<const char*>& lines)
 }
 } // namespace
 
-TEST (SystemSettings, LinesWrittenForTheChoices)
-{
-    const char* const rates[] = { "1200", "2400", "9600", "19200", "38400" };
-    for (int id = 1; id <= 5; ++id)
-        EXPECT_EQ (baudLine (id), juce::String ("#BAUD ") + rates[id - 1] + "\r\n");
-    EXPECT_EQ (baudLine (defaultBaudId), "");
-    EXPECT_EQ (baudLine (midiBaudId), "#MIDI 1 \r\n");
-
-    const char* const seconds[] = {
-        "15", "30", "60", "120", "180", "240", "300", "600", "900", "1800", "2700", "3600"
-    };
-    for (int id = 1; id <= 12; ++id)
-        EXPECT_EQ (sleepLine (id), juce::String ("#LPWR ") + seconds[id - 1] + "\r\n");
-
-    EXPECT_EQ (channelLine (17), "#MCHN 16\r\n");
-    EXPECT_EQ (pitchLine (defaultPitchId), "");
-    EXPECT_EQ (midiOptionsLine (false, false), "#MIDI 1\r\n");
-}
-
 TEST (SystemSettings, KeywordLinesSetValuesHeldToWhatTheWidgetsOffer)
 {
     const std::pair<std::vector<const char*>, const char*> cases[] = {

@@ -26,7 +26,7 @@ protected:
         const auto file = folder.getChildFile ("in.ini");
         EXPECT_TRUE (file.replaceWithData (bytes.data(), bytes.size()));
         const bool loaded = editor.loadInitFile (file);
-        EXPECT_EQ (editor.initTextEditor->getText(), initfile::viewText (editor.initLines).replace ("\r\n", "\n"));
+        EXPECT_EQ (editor.initTextEditor->getText(), editor.initLines.joinIntoString ("").replace ("\r\n", "\n"));
         return loaded;
     }
 
@@ -49,6 +49,23 @@ protected:
         alerts.clear();
     }
 
+    // The system widgets' values, "-" after a disabled one.
+    juce::String systemWidgets() const
+    {
+        juce::String state;
+        const auto add = [&state] (const juce::Component& c, auto value)
+        { state << value << (c.isEnabled() ? " " : "- "); };
+        for (auto* box :
+             { editor.baudBox.get(), editor.pitchBox.get(), editor.channelBox.get(), editor.sleepBox.get() })
+            add (*box, box->getSelectedId());
+        for (auto* toggle : { editor.velocityToggleButton.get(), editor.noteOffToggleButton.get(),
+                              editor.ampToggleButton.get(), editor.lpToggleButton.get() })
+            add (*toggle, (int) toggle->getToggleState());
+        for (auto* slider : { editor.releaseSlider.get(), editor.volumeSlider.get() })
+            add (*slider, slider->getValue());
+        return state.trimEnd();
+    }
+
     juce::File folder = juce::File::getSpecialLocation (juce::File::tempDirectory)
                             .getChildFile ("quorvel-files-test-" + juce::Uuid().toString());
 };
@@ -68,10 +85,7 @@ TEST_F (InitFileLoadSave, OpenSaveOpenIsStableWhateverTheBytes)
     const char odd[] = "\xef\xbb\xbf#BAUD 9600\r#VOLM 5\ncaf\xc3\xa9 \xff\0#SPKR 1\n"
                        "#TRIG 01, 1, 0, 1, 1, 1, 1, 0, ,\r; comment\r\n";
     ASSERT_TRUE (load (std::string (odd, sizeof (odd) - 1) + headerBytes));
-
-    EXPECT_EQ (editor.baudBox->getSelectedId(), 6) << "the byte-order mark makes the first line a comment";
-    EXPECT_EQ (editor.volumeSlider->getValue(), 5.0);
-    EXPECT_TRUE (editor.ampToggleButton->getToggleState()) << "the zero byte ended a line, not the file";
+    EXPECT_EQ (systemWidgets(), "6 2- 1- 7- 0- 0- 1 0 0- 5") << "the byte-order mark makes a comment of line one";
     ASSERT_EQ (editor.initLines.size(), 10);
     const auto firstLines = editor.initLines;
 
@@ -88,21 +102,17 @@ TEST_F (InitFileLoadSave, OpenSaveOpenIsStableWhateverTheBytes)
 
 TEST_F (InitFileLoadSave, KeywordLinesSetTheWidgetsWithoutWritingLines)
 {
-    const std::string text = "#BAUD  9600\r\n#MIDI 7\r\n#MREL 300\r\n#BEND 0\r\n#MCHN 16\r\n#VOLM -99\r\n"
-                             "#SPKR 1\r\n#LPWR 1800\r\n#BAUD 4800\r\n#volm 5\r\n";
+    const std::string text = "#MIDI 7\r\n#MREL 30\r\n#BEND 0\r\n#MCHN 16\r\n#VOLM -9\r\n#SPKR 1\r\n#LPWR 1800\r\n";
     ASSERT_TRUE (load (text));
+    EXPECT_EQ (systemWidgets(), "7 0 17 10 1 1 1 1 30 -9");
+    EXPECT_EQ (saved(), text + "\r\n") << "nothing added, removed or moved";
 
-    // MIDI whatever the rate lines say, with its widgets on; no pitch selected.
-    juce::String state;
-    for (auto* box : { editor.baudBox.get(), editor.pitchBox.get(), editor.channelBox.get(), editor.sleepBox.get() })
-        state << box->getSelectedId() << (box->isEnabled() ? " " : "- ");
-    for (auto* toggle : { editor.velocityToggleButton.get(), editor.noteOffToggleButton.get(),
-                          editor.ampToggleButton.get(), editor.lpToggleButton.get() })
-        state << (int) toggle->getToggleState() << " ";
-    state << editor.releaseSlider->getValue() << " " << editor.volumeSlider->getValue();
-    EXPECT_EQ (state, "7 0 17 10 1 1 1 1 127 -20");
-
-    EXPECT_EQ (saved(), text + "\r\n") << "nothing added, removed or moved, blanks included";
+    // Any "#MIDI" line makes the MIDI widgets usable, even one that leaves the rate.
+    for (auto* midiLine : { "#MIDI 0\r\n", "#MIDI 6\r\n" })
+    {
+        ASSERT_TRUE (load ("#BAUD 9600\r\n" + std::string (midiLine)));
+        EXPECT_EQ (systemWidgets(), "3 2 1 7- 0 0 0 0 0 0") << midiLine;
+    }
 }
 
 TEST_F (InitFileLoadSave, OpeningStartsFromTheDefaults)
@@ -111,13 +121,11 @@ TEST_F (InitFileLoadSave, OpeningStartsFromTheDefaults)
     click (*editor.lpToggleButton);
     pick (*editor.baudBox, 7);
     pick (*editor.triggerComboBox, 4);
+    click (*editor.addButton);
 
     ASSERT_TRUE (load ("; only a comment\n"));
     EXPECT_EQ (editor.initLines, juce::StringArray ("; only a comment\r\n"));
-    EXPECT_EQ (editor.volumeSlider->getValue(), 0.0);
-    EXPECT_FALSE (editor.lpToggleButton->getToggleState() || editor.sleepBox->isEnabled());
-    EXPECT_EQ (editor.baudBox->getSelectedId(), 6);
-    EXPECT_FALSE (editor.releaseSlider->isEnabled());
+    EXPECT_EQ (systemWidgets(), "6 2- 1- 7- 0- 0- 0 0 0- 0");
     EXPECT_EQ (editor.triggerComboBox->getSelectedId(), 1);
     EXPECT_EQ (enabledButtons (editor), "Add");
 
@@ -136,24 +144,18 @@ TEST_F (InitFileLoadSave, TriggerOnesLineIsShownWhenAmongTheFirst128Entries)
         filler += "; filler\r\n";
 
     ASSERT_TRUE (load (filler + line1));
-    ASSERT_EQ (editor.findTriggerLine (1), 127);
     EXPECT_EQ (enabledButtons (editor), "Update Delete Copy");
-    EXPECT_EQ (editor.interfaceComboBox->getSelectedId(), 2);
-    EXPECT_EQ (editor.functionBox->getSelectedId(), 4);
+    EXPECT_EQ (triggerWidgets (editor), "2 1 3 1 1 1 0 4 -20- [100] [200]");
 
     ASSERT_TRUE (load (filler + "; one more\r\n" + line1));
-    ASSERT_EQ (editor.findTriggerLine (1), 128);
     EXPECT_EQ (enabledButtons (editor), "Add");
     EXPECT_EQ (triggerWidgets (editor), "1 0 1 1 0 0 1 1 0 []- []-") << "treated as no line: the trigger is reset";
 
-    // "Add" writes a line of its own; "Delete" finds nothing within the limit.
+    // "Add" writes a line of its own after it.
     click (*editor.addButton);
     EXPECT_EQ (editor.initLines[128], juce::String (line1));
     EXPECT_EQ (editor.initLines[129], "#TRIG 01, 1, 0, 1, 1, 1, 1, 0, ,\r\n");
     EXPECT_EQ (enabledButtons (editor), "Update Delete Copy");
-    const auto linesBefore = editor.initLines;
-    click (*editor.deleteButton);
-    EXPECT_EQ (editor.initLines, linesBefore);
 }
 
 TEST_F (InitFileLoadSave, AFileThatCannotBeReadLeavesTheEditorAsItWas)

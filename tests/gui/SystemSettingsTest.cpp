@@ -7,141 +7,115 @@ using namespace testsupport;
 
 namespace
 {
-const juce::String header = initfile::headerBlock().joinIntoString ("");
-
-constexpr int baud2400 = 2, baud9600 = 3, baud57600 = 6, midi = 7; // the baud box's item ids
-
 class SystemSettingsEditing : public EditorTest
 {
 protected:
-    // The whole list as text, once the view is seen to show it.
-    juce::String fileText()
+    // The lines above the header, each ended by "|", once the view is seen to
+    // show the whole list.
+    juce::String linesOnTop()
     {
-        EXPECT_EQ (editor.initTextEditor->getText(), initfile::viewText (editor.initLines).replace ("\r\n", "\n"));
-        return editor.initLines.joinIntoString ("");
+        const auto text = editor.initLines.joinIntoString ("");
+        EXPECT_EQ (editor.initTextEditor->getText(), text.replace ("\r\n", "\n"));
+        return text.replace (initfile::headerBlock().joinIntoString (""), "").replace ("\r\n", "|");
     }
 
-    // The MIDI widgets' enablement, then their values.
+    void expectSteps (std::initializer_list<std::pair<const char*, const char*>> steps)
+    {
+        for (auto& [actions, lines] : steps)
+        {
+            act (editor, actions);
+            EXPECT_EQ (linesOnTop(), lines) << actions;
+        }
+    }
+
+    // The MIDI widgets' values, "-" after each disabled one.
     juce::String midiWidgets() const
     {
         juce::String state;
-        for (auto* widget : std::initializer_list<juce::Component*>{
-                 editor.releaseSlider.get(), editor.defaultReleaseLabel.get(), editor.velocityToggleButton.get(),
-                 editor.noteOffToggleButton.get(), editor.pitchBox.get(), editor.pitchBendLabel.get(),
-                 editor.channelBox.get(), editor.channelLabel.get() })
-            state << (widget->isEnabled() ? "on " : "off ");
-        return state << editor.releaseSlider->getValue() << " " << (int) editor.velocityToggleButton->getToggleState()
-                     << " " << (int) editor.noteOffToggleButton->getToggleState() << " "
-                     << editor.pitchBox->getSelectedId() << " " << editor.channelBox->getSelectedId();
+        for (auto* label : { editor.defaultReleaseLabel.get(), editor.pitchBendLabel.get(), editor.channelLabel.get() })
+            state << (label->isEnabled() ? "" : "-");
+        const auto add = [&state] (const juce::Component& c, auto value)
+        { state << " " << value << (c.isEnabled() ? "" : "-"); };
+        add (*editor.releaseSlider, editor.releaseSlider->getValue());
+        add (*editor.velocityToggleButton, (int) editor.velocityToggleButton->getToggleState());
+        add (*editor.noteOffToggleButton, (int) editor.noteOffToggleButton->getToggleState());
+        add (*editor.pitchBox, editor.pitchBox->getSelectedId());
+        add (*editor.channelBox, editor.channelBox->getSelectedId());
+        return state;
     }
 };
 } // namespace
 
-TEST_F (SystemSettingsEditing, AValueWritesItsLineOnTopAndTheDefaultRemovesIt)
+TEST_F (SystemSettingsEditing, EachChoiceWritesItsLineOnTopAndTheDefaultNone)
 {
-    drag (*editor.volumeSlider, -20);
-    EXPECT_EQ (fileText(), "#VOLM -20\r\n" + header);
-    drag (*editor.volumeSlider, 0);
-    EXPECT_EQ (fileText(), header);
+    juce::String lines;
+    act (editor, "baud=7 lowpower");
+    for (auto* choice :
+         { "sleep=1",   "sleep=2",   "sleep=3",    "sleep=4",   "sleep=5",     "sleep=6",    "sleep=7",   "sleep=8",
+           "sleep=9",   "sleep=10",  "sleep=11",   "sleep=12",  "pitch=1",     "pitch=3",    "pitch=4",   "pitch=5",
+           "channel=2", "channel=3", "channel=17", "release=1", "release=127", "volume=-20", "volume=-1", "volume=1",
+           "volume=10", "baud=1",    "baud=2",     "baud=3",    "baud=4",      "baud=5" })
+        if (act (editor, choice))
+            lines << linesOnTop().upToFirstOccurrenceOf ("|", true, false);
+    EXPECT_EQ (lines, "#LPWR 15|#LPWR 30|#LPWR 60|#LPWR 120|#LPWR 180|#LPWR 240|#LPWR 300|#LPWR 600|#LPWR 900|"
+                      "#LPWR 1800|#LPWR 2700|#LPWR 3600|#BEND 1|#BEND 3|#BEND 4|#BEND 5|#MCHN 1|#MCHN 2|#MCHN 16|"
+                      "#MREL 1|#MREL 127|#VOLM -20|#VOLM -1|#VOLM 1|#VOLM 10|#BAUD 1200|#BAUD 2400|#BAUD 9600|"
+                      "#BAUD 19200|#BAUD 38400|");
 
-    drag (*editor.volumeSlider, -5);
-    click (*editor.ampToggleButton);
-    EXPECT_EQ (fileText(), "#SPKR 1\r\n#VOLM -5\r\n" + header);
-    drag (*editor.volumeSlider, -3);
-    EXPECT_EQ (fileText(), "#VOLM -3\r\n#SPKR 1\r\n" + header) << "the last changed setting stands first";
-    click (*editor.ampToggleButton);
-    EXPECT_EQ (fileText(), "#VOLM -3\r\n" + header);
-
-    pick (*editor.baudBox, midi);
-    pick (*editor.channelBox, 6);
-    drag (*editor.volumeSlider, 2);
-    EXPECT_EQ (fileText(), "#VOLM 2\r\n#MCHN 5\r\n#MIDI 1 \r\n" + header);
-
-    // The view is rebuilt even when no line is written.
-    typeInto (*editor.initTextEditor, "typed by hand");
-    pick (*editor.baudBox, baud57600);
-    EXPECT_EQ (fileText(), "#VOLM 2\r\n" + header);
+    // Back at its default each value takes its line away, and writes none.
+    expectSteps ({
+        { "baud=7 release=5 pitch=3 channel=9", "#MCHN 8|#BEND 3|#MREL 5|#MIDI 1 |#VOLM 10|#LPWR 3600|" },
+        { "pitch=2 channel=1 release=0 volume=0 lowpower", "#MIDI 1 |" },
+        { "baud=6", "" },
+        // The last changed setting stands first.
+        { "volume=-5 amp", "#SPKR 1|#VOLM -5|" },
+        { "volume=-3", "#VOLM -3|#SPKR 1|" },
+        { "amp", "#VOLM -3|" },
+        // The view is rebuilt even when no line is written.
+        { "baud=2 view=typed baud=6", "#VOLM -3|" },
+    });
 }
 
 TEST_F (SystemSettingsEditing, EveryLineOfTheKeywordGoesWhereverItStands)
 {
-    const juce::String trigger = "#TRIG 01, 1, 0, 1, 1, 1, 1, 0, ,\r\n";
     editor.initLines = juce::StringArray::fromLines ("#VOLM 1\n#VOLM 2\n; note\n#volm 3\n #VOLM 4\n#VOLMxyz\n"
                                                      "#TRIG 01, 1, 0, 1, 1, 1, 1, 0, ,\n#VOLM 5\n#BAUD 1200\n#MIDI 1\n"
                                                      "#MREL 9\n#BAUD 2400\n#BEND 3\n#MCHN 4\n#MIDI 3");
     for (auto& entry : editor.initLines)
         entry << "\r\n";
-    editor.refreshInitText();
 
-    drag (*editor.volumeSlider, -7);
-    EXPECT_EQ (editor.initLines[0], "#VOLM -7\r\n");
-    EXPECT_EQ (editor.initLines.size(), 12) << "four of the fifteen lines gave way to one";
-
-    pick (*editor.baudBox, baud9600);
-    EXPECT_EQ (fileText(), "#BAUD 9600\r\n#VOLM -7\r\n; note\r\n#volm 3\r\n #VOLM 4\r\n" + trigger)
-        << "case and a leading blank make a line plain text";
+    // Case and a leading blank make a line plain text.
+    expectSteps ({ { "volume=-7", "#VOLM -7|; note|#volm 3| #VOLM 4|#TRIG 01, 1, 0, 1, 1, 1, 1, 0, ,|#BAUD 1200|"
+                                  "#MIDI 1|#MREL 9|#BAUD 2400|#BEND 3|#MCHN 4|#MIDI 3|" },
+                   { "baud=3", "#BAUD 9600|#VOLM -7|; note|#volm 3| #VOLM 4|#TRIG 01, 1, 0, 1, 1, 1, 1, 0, ,|" } });
 }
 
 TEST_F (SystemSettingsEditing, MidiModeComesWithItsWidgetsAndLeavesWithItsLines)
 {
-    const juce::String midiDefaults = "0 0 0 2 1";
+    expectSteps ({ { "baud=3", "#BAUD 9600|" } });
+    EXPECT_EQ (midiWidgets(), "--- 0- 0- 0- 2- 1-");
 
-    pick (*editor.baudBox, baud9600);
-    EXPECT_EQ (fileText(), "#BAUD 9600\r\n" + header);
-    EXPECT_EQ (midiWidgets(), "off off off off off off off off " + midiDefaults);
+    expectSteps ({
+        { "baud=7", "#MIDI 1 |" },
+        { "pitch=5 channel=17 release=20", "#MREL 20|#MCHN 16|#BEND 5|#MIDI 1 |" },
+        { "velocity", "#MIDI 3|#MREL 20|#MCHN 16|#BEND 5|" },
+        { "velocity", "#MIDI 1|#MREL 20|#MCHN 16|#BEND 5|" },
+        { "noteoffs", "#MIDI 5|#MREL 20|#MCHN 16|#BEND 5|" },
+        { "velocity", "#MIDI 7|#MREL 20|#MCHN 16|#BEND 5|" },
+        { "baud=2", "#BAUD 2400|" },
+    });
+    EXPECT_EQ (midiWidgets(), "--- 0- 0- 0- 2- 1-");
 
-    pick (*editor.baudBox, midi);
-    EXPECT_EQ (fileText(), "#MIDI 1 \r\n" + header);
-    EXPECT_EQ (midiWidgets(), "on on on on on on on on " + midiDefaults);
-
-    pick (*editor.pitchBox, 5);
-    pick (*editor.channelBox, 17);
-    drag (*editor.releaseSlider, 20);
-    EXPECT_EQ (fileText(), "#MREL 20\r\n#MCHN 16\r\n#BEND 5\r\n#MIDI 1 \r\n" + header);
-    pick (*editor.pitchBox, 2);
-    pick (*editor.channelBox, 1);
-    EXPECT_EQ (fileText(), "#MREL 20\r\n#MIDI 1 \r\n" + header) << "defaults: no line";
-
-    click (*editor.velocityToggleButton);
-    EXPECT_EQ (editor.initLines[0], "#MIDI 3\r\n");
-    click (*editor.velocityToggleButton);
-    EXPECT_EQ (editor.initLines[0], "#MIDI 1\r\n") << "the options' line has no trailing blank";
-    click (*editor.noteOffToggleButton);
-    EXPECT_EQ (editor.initLines[0], "#MIDI 5\r\n");
-    click (*editor.velocityToggleButton);
-    EXPECT_EQ (fileText(), "#MIDI 7\r\n#MREL 20\r\n" + header);
-
-    pick (*editor.baudBox, baud2400);
-    EXPECT_EQ (fileText(), "#BAUD 2400\r\n" + header);
-    EXPECT_EQ (midiWidgets(), "off off off off off off off off " + midiDefaults);
-
-    pick (*editor.baudBox, midi);
-    EXPECT_EQ (midiWidgets(), "on on on on on on on on " + midiDefaults) << "nothing chosen before comes back";
-
-    pick (*editor.baudBox, baud57600);
-    EXPECT_EQ (fileText(), header) << "the board's own rate writes no line";
+    // Nothing chosen before comes back.
+    expectSteps ({ { "baud=7", "#MIDI 1 |" } });
+    EXPECT_EQ (midiWidgets(), " 0 0 0 2 1");
 }
 
 TEST_F (SystemSettingsEditing, LowPowerAlwaysStartsAtFiveMinutes)
 {
-    EXPECT_FALSE (editor.sleepBox->isEnabled() || editor.sleepLabel->isEnabled());
-
-    click (*editor.lpToggleButton);
-    EXPECT_EQ (fileText(), "#LPWR 300\r\n" + header);
-    EXPECT_TRUE (editor.sleepBox->isEnabled() && editor.sleepLabel->isEnabled());
-
-    pick (*editor.sleepBox, 12);
-    EXPECT_EQ (fileText(), "#LPWR 3600\r\n" + header);
-
-    click (*editor.lpToggleButton);
-    EXPECT_EQ (fileText(), header);
-    EXPECT_FALSE (editor.sleepBox->isEnabled() || editor.sleepLabel->isEnabled());
-
-    click (*editor.lpToggleButton);
-    EXPECT_EQ (fileText(), "#LPWR 300\r\n" + header);
+    expectSteps ({ { "lowpower", "#LPWR 300|" }, { "sleep=12 lowpower", "" }, { "lowpower", "#LPWR 300|" } });
     EXPECT_EQ (editor.sleepBox->getSelectedId(), 7) << "back at 5 min, not at the 1 hr chosen before";
-
-    pick (*editor.sleepBox, 1);
-    pick (*editor.sleepBox, 7);
-    EXPECT_EQ (fileText(), "#LPWR 300\r\n" + header) << "5 min has its line too";
+    EXPECT_TRUE (editor.sleepBox->isEnabled() && editor.sleepLabel->isEnabled());
+    act (editor, "lowpower");
+    EXPECT_FALSE (editor.sleepBox->isEnabled() || editor.sleepLabel->isEnabled());
 }

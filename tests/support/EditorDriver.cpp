@@ -11,50 +11,93 @@ namespace testsupport
 {
 bool deliverPendingMessages (int timeoutMs)
 {
-    // The queue is first in, first out: once a marker posted now has arrived,
-    // everything queued before it has been delivered too.
+    // First in, first out: once this marker arrives, all before it has too.
     auto delivered = std::make_shared<bool> (false);
     juce::MessageManager::callAsync ([delivered] { *delivered = true; });
-
     const auto deadline = juce::Time::getMillisecondCounter() + (juce::uint32) timeoutMs;
 
-    while (! *delivered)
-    {
-        if (juce::Time::getMillisecondCounter() >= deadline)
-            return false;
-
+    while (! *delivered && juce::Time::getMillisecondCounter() < deadline)
         juce::MessageManager::getInstance()->runDispatchLoopUntil (0);
+
+    return *delivered;
+}
+
+// Only an enabled widget reacts to a user, and a box offers only its items.
+template <typename Widget, typename Action>
+static bool asUser (Widget& widget, bool possible, Action&& action)
+{
+    if (! widget.isEnabled() || ! possible)
+    {
+        ADD_FAILURE() << "no user can do that to \"" << widget.getName() << "\"";
+        return false;
     }
 
+    action();
+    return deliverPendingMessages();
+}
+
+bool pick (juce::ComboBox& box, int itemId)
+{
+    return asUser (box, box.indexOfItemId (itemId) >= 0,
+                   [&] { box.setSelectedId (itemId, juce::sendNotificationSync); });
+}
+
+bool click (juce::Button& button)
+{
+    return asUser (button, true, [&] { button.triggerClick(); });
+}
+
+bool typeInto (juce::TextEditor& field, const juce::String& text)
+{
+    return asUser (field, true,
+                   [&]
+                   {
+                       field.setHighlightedRegion ({ 0, field.getTotalNumChars() });
+                       field.insertTextAtCaret (text);
+                   });
+}
+
+bool drag (juce::Slider& slider, double value)
+{
+    return asUser (slider, true, [&] { slider.setValue (value, juce::sendNotificationSync); });
+}
+
+// The widgets a test names, by their place in the editor's creation order.
+static juce::Component* widgetNamed (const MainComponent& editor, const juce::String& name)
+{
+    static const auto names = juce::StringArray::fromTokens (
+        "- - - quit - function type invert poly low high new - - - - - - baud - volume - - view trigger interface add "
+        "update delete - - retrigger reset - - amp - test port - - - trigvolume - stop copy velocity release - "
+        "lowpower - sleep pitch - noteoffs loop lock channel -",
+        false);
+    return name == "-" ? nullptr : editor.getChildComponent (names.indexOf (name));
+}
+
+bool act (MainComponent& editor, const juce::String& actions)
+{
+    for (auto& action : juce::StringArray::fromTokens (actions, " ", {}))
+    {
+        const auto value = action.fromFirstOccurrenceOf ("=", false, false);
+        auto* widget = widgetNamed (editor, action.upToFirstOccurrenceOf ("=", false, false));
+        bool done = false;
+
+        if (auto* box = dynamic_cast<juce::ComboBox*> (widget))
+            done = pick (*box, value.getIntValue());
+        else if (auto* slider = dynamic_cast<juce::Slider*> (widget))
+            done = drag (*slider, value.getIntValue());
+        else if (auto* field = dynamic_cast<juce::TextEditor*> (widget))
+            done = typeInto (*field, value);
+        else if (auto* button = dynamic_cast<juce::Button*> (widget))
+            done = click (*button);
+        else
+            ADD_FAILURE() << "no widget for " << action;
+
+        if (! done)
+            return false;
+    }
     return true;
 }
 
-void pick (juce::ComboBox& box, int itemId)
-{
-    box.setSelectedId (itemId, juce::sendNotificationSync);
-    deliverPendingMessages();
-}
-
-void click (juce::Button& button)
-{
-    button.triggerClick();
-    deliverPendingMessages();
-}
-
-void typeInto (juce::TextEditor& field, const juce::String& text)
-{
-    field.setHighlightedRegion ({ 0, field.getTotalNumChars() });
-    field.insertTextAtCaret (text);
-    deliverPendingMessages();
-}
-
-void drag (juce::Slider& slider, double value)
-{
-    slider.setValue (value, juce::sendNotificationSync);
-    deliverPendingMessages();
-}
-
-//==============================================================================
 class AlertRecorder::RecordingLookAndFeel : public juce::LookAndFeel_V4
 {
 public:
@@ -63,12 +106,9 @@ public:
                                           const juce::String& button3, juce::MessageBoxIconType iconType,
                                           int numButtons, juce::Component* associatedComponent) override
     {
-        ShownAlert alert{ iconType, title, message, {} };
-        const juce::String buttonTexts[] = { button1, button2, button3 };
-        for (int i = 0; i < juce::jlimit (0, 3, numButtons); ++i)
-            alert.buttons.add (buttonTexts[i]);
-        shown.push_back (alert);
-
+        const juce::StringArray buttons{ button1, button2, button3 };
+        shown.push_back (
+            { iconType, title, message, juce::StringArray (buttons.begin(), juce::jlimit (0, 3, numButtons)) });
         return LookAndFeel_V4::createAlertWindow (title, message, button1, button2, button3, iconType, numButtons,
                                                   associatedComponent);
     }
@@ -76,28 +116,20 @@ public:
     std::vector<ShownAlert> shown;
 };
 
-// A program installs JUCE's X error handler, which ignores the harmless errors
-// that an alert window causes under a bare Xvfb without a window manager; a
-// test binary is no JUCE application and would get Xlib's handler, which exits.
-static void ignoreXErrors()
-{
-#if JUCE_LINUX
-    // The same library instance that JUCE opens; it stays loaded.
-    if (auto* x11 = dlopen ("libX11.so.6", RTLD_LAZY | RTLD_GLOBAL))
-    {
-        using Handler = int (*) (void*, void*);
-        using SetHandler = Handler (*) (Handler);
-
-        if (auto setHandler = reinterpret_cast<SetHandler> (dlsym (x11, "XSetErrorHandler")))
-            setHandler ([] (void*, void*) { return 0; });
-    }
-#endif
-}
-
 AlertRecorder::AlertRecorder()
     : lookAndFeel (std::make_unique<RecordingLookAndFeel>())
 {
-    ignoreXErrors();
+#if JUCE_LINUX
+    // JUCE's X error handler ignores the harmless errors an alert window causes
+    // under a bare Xvfb; a test binary is no JUCE application and gets Xlib's,
+    // which exits. The same library instance that JUCE opens; it stays loaded.
+    if (auto* x11 = dlopen ("libX11.so.6", RTLD_LAZY | RTLD_GLOBAL))
+    {
+        using Handler = int (*) (void*, void*);
+        if (auto setHandler = reinterpret_cast<Handler (*) (Handler)> (dlsym (x11, "XSetErrorHandler")))
+            setHandler ([] (void*, void*) { return 0; });
+    }
+#endif
     juce::LookAndFeel::setDefaultLookAndFeel (lookAndFeel.get());
 }
 
@@ -117,16 +149,13 @@ void AlertRecorder::clear()
     lookAndFeel->shown.clear();
 }
 
-//==============================================================================
 static juce::Array<juce::AlertWindow*> openAlertWindows()
 {
     juce::Array<juce::AlertWindow*> alerts;
     auto& manager = *juce::ModalComponentManager::getInstance();
-
     for (int i = 0; i < manager.getNumModalComponents(); ++i)
         if (auto* alert = dynamic_cast<juce::AlertWindow*> (manager.getModalComponent (i)))
             alerts.add (alert);
-
     return alerts;
 }
 
@@ -137,27 +166,15 @@ int countOpenAlertWindows()
 
 bool dismissAlertWindows (int timeoutMs)
 {
+    // What the one "OK" button of a message box does; the modal manager
+    // deletes each box a message later.
     for (auto* alert : openAlertWindows())
-    {
-        juce::Button* firstButton = nullptr;
+        alert->exitModalState (0);
 
-        for (auto* child : alert->getChildren())
-            if ((firstButton = dynamic_cast<juce::TextButton*> (child)) != nullptr)
-                break;
-
-        if (firstButton != nullptr)
-            firstButton->triggerClick();
-        else
-            alert->exitModalState (0);
-    }
-
-    // The click arrives as a message; the box leaves the modal state then and
-    // is deleted by the modal manager a message later.
     const bool closed = runMessageLoopUntil ([] { return countOpenAlertWindows() == 0; }, timeoutMs);
     return deliverPendingMessages() && closed;
 }
 
-//==============================================================================
 juce::String triggerWidgets (const MainComponent& e)
 {
     juce::StringArray state;

@@ -16,15 +16,20 @@ namespace testsupport
 // the time limit. Fast enough to call after every single user action.
 bool deliverPendingMessages (int timeoutMs = 2000);
 
-// User actions, each followed by what it caused. As in the real widgets,
-// picking the item already selected notifies nobody and a disabled button
-// ignores a click; typeInto types over the whole text, restrictions applying.
-void pick (juce::ComboBox& box, int itemId);
-void click (juce::Button& button);
-void typeInto (juce::TextEditor& field, const juce::String& text);
-void drag (juce::Slider& slider, double value);
+// User actions, each followed by what it caused. What a user can't do (a
+// disabled widget, an item the box doesn't have) fails the test and returns
+// false without touching the widget. Picking the item already selected
+// notifies nobody; typeInto types over the whole text, restrictions applying.
+bool pick (juce::ComboBox& box, int itemId);
+bool click (juce::Button& button);
+bool typeInto (juce::TextEditor& field, const juce::String& text);
+bool drag (juce::Slider& slider, double value);
 
-//==============================================================================
+// Runs user actions written as "widget=value" (pick an item id, drag to a
+// value, type a text) or "widget" (click), separated by blanks, with the
+// widget names of widgetNamed; false at the first that no user could do.
+bool act (MainComponent& editor, const juce::String& actions);
+
 struct ShownAlert
 {
     juce::MessageBoxIconType icon = juce::MessageBoxIconType::NoIcon;
@@ -51,11 +56,10 @@ private:
 // Alert windows currently in a modal state.
 int countOpenAlertWindows();
 
-// Clicks the first button of every open alert window, as a user would, and
-// waits until they are gone; false if one is still open at the time limit.
+// Closes every open alert window as its "OK" button does and waits until they
+// are gone; false if one is still open at the time limit.
 bool dismissAlertWindows (int timeoutMs = 2000);
 
-//==============================================================================
 // The trigger widgets in the order of a trigger line's fields (interface,
 // invert, type, re-triggers, loop, lock, polyphonic, function, volume, low,
 // high), "-" after a disabled one: "1 0 1 1 0 0 1 1 0 []- []-".
