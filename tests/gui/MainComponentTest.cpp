@@ -26,36 +26,6 @@ juce::String layoutOf (const MainComponent& editor)
     return layout;
 }
 
-// What each widget holds, in creation order, "-" before a disabled one:
-// toggles 0/1, boxes their item id, sliders their value, fields their text
-// (the view its length); groups, labels and buttons only their enablement.
-juce::String statesOf (const MainComponent& editor)
-{
-    juce::StringArray states;
-    for (auto* child : editor.getChildren())
-    {
-        juce::String s (child->isEnabled() ? "" : "-");
-        if (auto* t = dynamic_cast<juce::ToggleButton*> (child))
-            s << (int) t->getToggleState();
-        else if (auto* box = dynamic_cast<juce::ComboBox*> (child))
-            s << box->getSelectedId();
-        else if (auto* slider = dynamic_cast<juce::Slider*> (child))
-            s << slider->getValue();
-        else if (auto* field = dynamic_cast<juce::TextEditor*> (child))
-            s << "[" << (field->isMultiLine() ? juce::String (field->getTotalNumChars()) : field->getText()) << "]";
-        states.add (s.isEmpty() ? "." : s);
-    }
-    return states.joinIntoString (" ");
-}
-
-juce::String itemsOf (const juce::ComboBox& box)
-{
-    juce::StringArray texts;
-    for (int i = 0; i < box.getNumItems(); ++i)
-        texts.add (box.getItemText (i) + "=" + juce::String (box.getItemId (i)));
-    return texts.joinIntoString (",");
-}
-
 using MainComponentLook = EditorTest;
 } // namespace
 
@@ -80,23 +50,21 @@ TEST_F (MainComponentLook, WidgetsStandInCreationOrderWithTheirTextsAndPlaces)
                "@96,203,96,24;@134,330,58,24;Pitch Bend/Semitones@52,322,80,40;Ignore Note-Offs@51,442,150,24;"
                "Loop@546,106,62,24;Lock Voice@273,138,93,24;@118,289,74,24;Channel@51,288,62,24;");
 
-    // Item ids are the values the settings code maps to lines.
-    const juce::String rates = "1200 bps=1,2400 bps=2,9600 bps=3,19.2 kbps=4,38.4 kbps=5,57.6 kbps=6";
-    EXPECT_EQ (itemsOf (*editor.baudBox), rates + ",MIDI=7");
-    EXPECT_EQ (itemsOf (*editor.testBaudComboBox), rates);
-    EXPECT_EQ (itemsOf (*editor.portComboBox), "No USB Serial Devices!=1");
-    EXPECT_EQ (itemsOf (*editor.sleepBox), "15 sec=1,30 sec=2,1 min=3,2 min=4,3 min=5,4 min=6,5 min=7,10 min=8,"
-                                           "15 min=9,30 min=10,45 min=11,1 hr=12");
-    EXPECT_EQ (itemsOf (*editor.pitchBox), "1=1,2=2,3=3,4=4,5=5");
-    EXPECT_EQ (itemsOf (*editor.interfaceComboBox), "Contact Closure=1,Active (3.3V / 5V)=2");
-    EXPECT_EQ (itemsOf (*editor.typeBox), "Edge=1,Level=2,Latch=3");
-    EXPECT_EQ (itemsOf (*editor.functionBox), "Normal=1,Next=2,Previous=3,Random=4,Pause=5,Resume=6,Stop=7,"
-                                              "Volume Up=8,Volume Dn=9,MIDI Bank Up=10,MIDI Bank Dn=11,"
-                                              "Trig Bank Up=12,Trig Bank Dn=13");
-    EXPECT_EQ (itemsOf (*editor.channelBox), "Omni=1,1=2,2=3,3=4,4=5,5=6,6=7,7=8,8=9,9=10,10=11,11=12,12=13,"
-                                             "13=14,14=15,15=16,16=17");
-    EXPECT_EQ (itemsOf (*editor.triggerComboBox), "1=1,2=2,3=3,4=4,5=5,6=6,7=7,8=8,9=9,10=10,11=11,12=12,"
-                                                  "13=13,14=14,15=15,16=16");
+    // The ids of the items are what the settings code maps to lines.
+    const auto items = [] (const juce::ComboBox& box)
+    {
+        juce::StringArray texts;
+        for (int i = 0; i < box.getNumItems(); ++i)
+            texts.add (box.getItemText (i) + "=" + juce::String (box.getItemId (i)));
+        return texts.joinIntoString (",");
+    };
+    EXPECT_EQ (items (*editor.baudBox), "1200 bps=1,2400 bps=2,9600 bps=3,19.2 kbps=4,38.4 kbps=5,57.6 kbps=6,MIDI=7");
+    EXPECT_EQ (items (*editor.testBaudComboBox),
+               "1200 bps=1,2400 bps=2,9600 bps=3,19.2 kbps=4,38.4 kbps=5,57.6 kbps=6");
+    EXPECT_EQ (items (*editor.functionBox),
+               "Normal=1,Next=2,Previous=3,Random=4,Pause=5,Resume=6,Stop=7,Volume Up=8,"
+               "Volume Dn=9,MIDI Bank Up=10,MIDI Bank Dn=11,Trig Bank Up=12,Trig Bank Dn=13");
+    EXPECT_EQ (items (*editor.portComboBox), "No USB Serial Devices!=1");
 
     // Whole steps only, with a value box of 40 by 20 on the right.
     juce::String sliders;
@@ -122,9 +90,9 @@ TEST_F (MainComponentLook, WidgetsStandInCreationOrderWithTheirTextsAndPlaces)
 TEST_F (MainComponentLook, StartsAsANewFileAndNewGoesBackToItFromAnything)
 {
     const juce::String start =
-        ". . . . . 1 1 0 1 -[] -[] . . . . . . . 6 . 0 . . [242] 1 1 . - - . . 1 . . . 0 . - 1 . "
-        "-6 . 0 . - - -0 -0 - 0 - -7 -2 - -0 0 0 -1 -";
-    EXPECT_EQ (statesOf (editor), start);
+        ". . . . . 1 1 0 1 []- []- . . . . . . . 6 . 0 . . [242] 1 1 . - - . . 1 . . . 0 . - 1 . "
+        "6- . 0 . - - 0- 0- - 0 - 7- 2- - 0- 0 0 1- -";
+    EXPECT_EQ (widgetStates (editor), start);
     EXPECT_EQ (editor.initLines, initfile::headerBlock());
     EXPECT_EQ (editor.initTextEditor->getText(), initfile::headerBlock().joinIntoString ("").replace ("\r\n", "\n"));
 
@@ -137,12 +105,12 @@ TEST_F (MainComponentLook, StartsAsANewFileAndNewGoesBackToItFromAnything)
     editor.initLines.add ("#TRIG 03, 2, 1, 3, 6, 0, 5, -4, 5, 7\r\n");
     act (editor, "trigger=3");
     editor.testButton->setEnabled (true); // as with an open port
-    EXPECT_EQ (statesOf (editor),
-               ". . . . . 5 3 1 -0 [5] [7] . . . . . . . 7 . -4 . . [300] 3 2 - . . . . -0 . . . 1 . . 1 . "
-               "-6 . --4 . - . 1 9 . 1 . 2 4 . 1 1 1 3 .");
+    EXPECT_EQ (widgetStates (editor),
+               ". . . . . 5 3 1 0- [5] [7] . . . . . . . 7 . -4 . . [300] 3 2 - . . . . 0- . . . 1 . . 1 . "
+               "6- . -4- . - . 1 9 . 1 . 2 4 . 1 1 1 3 .");
 
     act (editor, "new");
-    EXPECT_EQ (statesOf (editor), start);
+    EXPECT_EQ (widgetStates (editor), start);
     EXPECT_EQ (editor.initLines, initfile::headerBlock());
     EXPECT_EQ (editor.initTextEditor->getText(), initfile::headerBlock().joinIntoString ("").replace ("\r\n", "\n"));
 

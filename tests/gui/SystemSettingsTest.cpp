@@ -28,21 +28,7 @@ protected:
         }
     }
 
-    // The MIDI widgets' values, "-" after each disabled one.
-    juce::String midiWidgets() const
-    {
-        juce::String state;
-        for (auto* label : { editor.defaultReleaseLabel.get(), editor.pitchBendLabel.get(), editor.channelLabel.get() })
-            state << (label->isEnabled() ? "" : "-");
-        const auto add = [&state] (const juce::Component& c, auto value)
-        { state << " " << value << (c.isEnabled() ? "" : "-"); };
-        add (*editor.releaseSlider, editor.releaseSlider->getValue());
-        add (*editor.velocityToggleButton, (int) editor.velocityToggleButton->getToggleState());
-        add (*editor.noteOffToggleButton, (int) editor.noteOffToggleButton->getToggleState());
-        add (*editor.pitchBox, editor.pitchBox->getSelectedId());
-        add (*editor.channelBox, editor.channelBox->getSelectedId());
-        return state;
-    }
+    juce::String midiWidgets() const { return widgetStates (editor, "release velocity noteoffs pitch channel"); }
 };
 } // namespace
 
@@ -93,7 +79,7 @@ TEST_F (SystemSettingsEditing, EveryLineOfTheKeywordGoesWhereverItStands)
 TEST_F (SystemSettingsEditing, MidiModeComesWithItsWidgetsAndLeavesWithItsLines)
 {
     expectSteps ({ { "baud=3", "#BAUD 9600|" } });
-    EXPECT_EQ (midiWidgets(), "--- 0- 0- 0- 2- 1-");
+    EXPECT_EQ (midiWidgets(), "0- 0- 0- 2- 1-");
 
     expectSteps ({
         { "baud=7", "#MIDI 1 |" },
@@ -104,11 +90,11 @@ TEST_F (SystemSettingsEditing, MidiModeComesWithItsWidgetsAndLeavesWithItsLines)
         { "velocity", "#MIDI 7|#MREL 20|#MCHN 16|#BEND 5|" },
         { "baud=2", "#BAUD 2400|" },
     });
-    EXPECT_EQ (midiWidgets(), "--- 0- 0- 0- 2- 1-");
+    EXPECT_EQ (midiWidgets(), "0- 0- 0- 2- 1-");
 
     // Nothing chosen before comes back.
     expectSteps ({ { "baud=7", "#MIDI 1 |" } });
-    EXPECT_EQ (midiWidgets(), " 0 0 0 2 1");
+    EXPECT_EQ (midiWidgets(), "0 0 0 2 1");
 }
 
 TEST_F (SystemSettingsEditing, LowPowerAlwaysStartsAtFiveMinutes)

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include "editor/MainComponent.h"
 #include "link/Communicator.h"
 #include "serial/SerialPort.h"
 #include "serial/platform/PortRegistry.h"
@@ -21,11 +20,11 @@ struct FakeBoard
 {
     explicit FakeBoard (const std::string& description)
     {
-        const int comNumber = PortRegistry::registerDevice (pty.getSlavePath(), description);
+        const auto suffix =
+            "(COM" + juce::String (PortRegistry::registerDevice (pty.getSlavePath(), description)) + ")";
         const auto ports = SerialPort::listPorts();
-
         for (auto& name : ports.getAllKeys())
-            if (name.endsWith ("(COM" + juce::String (comNumber) + ")"))
+            if (name.endsWith (suffix))
                 friendlyName = name;
     }
 
@@ -33,37 +32,18 @@ struct FakeBoard
     juce::String friendlyName;
 };
 
-// Two boards in the order the listing shows them. That order follows their
-// device nodes, which other processes' pseudo-terminals can shuffle.
-std::pair<std::unique_ptr<FakeBoard>, std::unique_ptr<FakeBoard>> twoBoards()
-{
-    auto first = std::make_unique<FakeBoard> ("First Board");
-    auto second = std::make_unique<FakeBoard> ("Second Board");
-    const auto names = SerialPort::listPorts().getAllKeys();
-
-    if (names.indexOf (first->friendlyName) > names.indexOf (second->friendlyName))
-        std::swap (first, second);
-
-    return { std::move (first), std::move (second) };
-}
-
-// Another program that has the board's port open, which makes ours fail.
-struct PortHeldElsewhere
-{
-    explicit PortHeldElsewhere (const FakeBoard& board)
-    {
-        held = port.open (Communicator::devicePathFor (board.friendlyName));
-    }
-
-    ~PortHeldElsewhere() { port.close(); }
-
-    SerialPort port;
-    bool held = false;
-};
-
 class TestLinkControls : public ::testing::Test
 {
 protected:
+    // Two boards in the order the listing shows them, which follows their
+    // device nodes; other processes' pseudo-terminals can shuffle those.
+    void SetUp() override
+    {
+        const auto names = SerialPort::listPorts().getAllKeys();
+        if (names.indexOf (first->friendlyName) > names.indexOf (second->friendlyName))
+            std::swap (first, second);
+    }
+
     void startEditor()
     {
         editor = std::make_unique<MainComponent>();
@@ -84,69 +64,65 @@ protected:
     }
 
     PortRegistry::ScopedRegisteredDevicesOnly onlyFakeBoards;
+    std::unique_ptr<FakeBoard> first = std::make_unique<FakeBoard> ("First Board");
+    std::unique_ptr<FakeBoard> second = std::make_unique<FakeBoard> ("Second Board");
     std::unique_ptr<MainComponent> editor;
 };
-} // namespace
 
 const juce::String opened = "  >COM port opened successfully", failed = "  >COM port could not be opened!";
+} // namespace
 
 TEST_F (TestLinkControls, StartUpOpensTheFirstBoardAndTestAndStopAllReachIt)
 {
-    auto [board, other] = twoBoards();
-    ASSERT_TRUE (board->friendlyName.isNotEmpty());
-
     startEditor();
     auto& ports = *editor->portComboBox;
     ASSERT_EQ (ports.getNumItems(), 2);
-    EXPECT_EQ (ports.getItemText (0), board->friendlyName);
-    EXPECT_EQ (ports.getItemText (1), other->friendlyName);
+    EXPECT_EQ (ports.getItemText (0), first->friendlyName);
+    EXPECT_EQ (ports.getItemText (1), second->friendlyName);
     EXPECT_EQ (ports.getSelectedId(), 1);
     EXPECT_EQ (link(), opened + " StopAll") << "\"Test\" waits for a trigger action";
 
-    click (*editor->addButton);
-    click (*editor->testButton);
-    const Bytes defaultTriggerOne{ 0xF0, 0xAA, 0x11, 0x06, 0x00, 0x01, 0x00, 0x01, 0x01,
-                                   0x01, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x55 };
-    EXPECT_EQ (board->pty.readFromFarSide (17), defaultTriggerOne);
+    act (*editor, "add test");
+    EXPECT_EQ (first->pty.readFromFarSide (17), Bytes ({ 0xF0, 0xAA, 0x11, 0x06, 0x00, 0x01, 0x00, 0x01, 0x01, 0x01,
+                                                         0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x55 }));
 
     // The widgets as they stand go out, even before the line is updated.
-    drag (*editor->trigVolumeSlider, -20);
-    click (*editor->loopToggleButton);
-    click (*editor->testButton);
-    const auto sent = board->pty.readFromFarSide (17);
+    act (*editor, "trigvolume=-20 loop test");
+    const auto sent = first->pty.readFromFarSide (17);
     ASSERT_EQ (sent.size(), 17u);
     EXPECT_EQ (sent[8], 0x03);
     EXPECT_EQ (sent[11], 0xEC);
 
-    click (*editor->stopButton);
-    EXPECT_EQ (board->pty.readFromFarSide (5), Bytes ({ 0xF0, 0xAA, 0x05, 0x04, 0x55 }));
-    EXPECT_TRUE (board->pty.readUntilQuiet (100).empty()) << "more than the clicked frames went out";
-    EXPECT_TRUE (other->pty.readUntilQuiet (20).empty());
+    act (*editor, "stop");
+    EXPECT_EQ (first->pty.readFromFarSide (5), Bytes ({ 0xF0, 0xAA, 0x05, 0x04, 0x55 }));
+    EXPECT_TRUE (first->pty.readUntilQuiet (100).empty()) << "more than the clicked frames went out";
+    EXPECT_TRUE (second->pty.readUntilQuiet (20).empty());
 }
 
 TEST_F (TestLinkControls, PortsThatFailToOpenSwitchTestAndStopAllOff)
 {
-    auto [first, second] = twoBoards();
-    PortHeldElsewhere busy (*first);
-    ASSERT_TRUE (busy.held);
+    // Another program has the first board's port open, which makes ours fail.
+    SerialPort busy;
+    ASSERT_TRUE (busy.open (Communicator::devicePathFor (first->friendlyName)));
 
     startEditor();
     EXPECT_EQ (link(), failed);
-    click (*editor->addButton);
+    act (*editor, "add");
     EXPECT_EQ (link(), failed);
 
     // The free port opens; "Test" waits for the next trigger action.
-    pick (*editor->portComboBox, 2);
+    act (*editor, "port=2");
     EXPECT_EQ (link(), opened + " StopAll");
-    click (*editor->updateButton);
+    act (*editor, "update");
     EXPECT_EQ (link(), opened + " StopAll Test");
-    click (*editor->testButton);
+    act (*editor, "test");
     EXPECT_EQ (second->pty.readFromFarSide (17).size(), 17u);
 
     // Back to the busy port: the working link is dropped and both buttons go.
-    pick (*editor->portComboBox, 1);
+    act (*editor, "port=1");
     EXPECT_EQ (link(), failed);
     EXPECT_FALSE (editor->comPortOpen || editor->communicator->connected);
+    busy.close();
 }
 
 #endif

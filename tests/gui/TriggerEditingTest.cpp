@@ -18,7 +18,7 @@ protected:
         for (auto& [actions, widgets] : steps)
         {
             act (editor, actions);
-            EXPECT_EQ (triggerWidgets (editor), widgets) << actions;
+            EXPECT_EQ (triggerWidgets (editor), juce::String (widgets)) << actions;
         }
     }
 };
@@ -65,26 +65,33 @@ TEST_F (TriggerEditing, LinesShowTheirValuesWithTheirOwnEnablement)
 {
     const std::pair<const char*, const char*> cases[] = {
         // Each function's enablement; "Loop" stays editable whatever the type.
-        { "1, 0, 1, 1, 1, 2, 3, 5, 9", "1 0 1 1 0 0 1 2 3 [5] [9]" },
-        { "1, 0, 1, 1, 1, 3, 0, 5, 9", "1 0 1 1 0 0 1 3 0 [5] [9]" },
-        { "1, 0, 3, 3, 1, 4, 0, ,", "1 0 3 1 1 0 1 4 0- [] []" },
-        { "1, 0, 1, 1, 1, 5, 0, 5, 9", "1 0 1 1- 0 0 1- 5 0- [5] [9]" },
-        { "1, 0, 1, 1, 1, 6, 0, 5, 9", "1 0 1 1- 0 0 1- 6 0- [5] [9]" },
-        { "1, 0, 1, 0, 0, 7, 0, 5, 9", "1 0 1 0- 0 0 0- 7 0- [5] [9]" },
-        { "1, 0, 3, 6, 1, 12, 4, 9, 9", "1 0 3 0- 1 1 1- 12 4- [9]- [9]-" },
+        { "#TRIG 02, 1, 0, 1, 1, 1, 2, 3, 5, 9", "1 0 1 1 0 0 1 2 3 [5] [9]" },
+        { "#TRIG 02, 1, 0, 1, 1, 1, 3, 0, 5, 9", "1 0 1 1 0 0 1 3 0 [5] [9]" },
+        { "#TRIG 02, 1, 0, 3, 3, 1, 4, 0, ,", "1 0 3 1 1 0 1 4 0- [] []" },
+        { "#TRIG 02, 1, 0, 1, 1, 1, 5, 0, 5, 9", "1 0 1 1- 0 0 1- 5 0- [5] [9]" },
+        { "#TRIG 02, 1, 0, 1, 1, 1, 6, 0, 5, 9", "1 0 1 1- 0 0 1- 6 0- [5] [9]" },
+        { "#TRIG 02, 1, 0, 1, 0, 0, 7, 0, 5, 9", "1 0 1 0- 0 0 0- 7 0- [5] [9]" },
+        { "#TRIG 02, 1, 0, 3, 6, 1, 12, 4, 9, 9", "1 0 3 0- 1 1 1- 12 4- [9]- [9]-" },
         // "Level" keeps Re-Triggers as written, but not editable.
-        { "2, 1, 2, 1, 1, 1, 0, ,", "2 1 2 1- 0 0 1 1 0 [] []" },
+        { "#TRIG 02, 2, 1, 2, 1, 1, 1, 0, ,", "2 1 2 1- 0 0 1 1 0 [] []" },
         // Any number but 0 switches on; the flags' low three bits count.
-        { "1, 2, 1, 8, 0, 1, 0, ,", "1 1 1 0 0 0 0 1 0 [] []" },
-        { "1, -1, 1, 13, 5, 1, 0, ,", "1 1 1 1 0 1 1 1 0 [] []" },
-        { "1, 0, 1, 1, -3, 1, 0, ,", "1 0 1 1 0 0 1 1 0 [] []" },
-        // Out of range fields keep the defaults; without blanks the rest is one field.
-        { "9, 0, 0, 1, 1, 99, 30, , ", "1 0 1 1 0 0 1 1 0 [] []" },
-        { "2,1,3,0,0,8,5", "2 0 1 1 0 0 1 1 0 [] []" },
+        { "#TRIG 02, 1, 2, 1, 8, 0, 1, 0, ,", "1 1 1 0 0 0 0 1 0 [] []" },
+        { "#TRIG 02, 1, -1, 1, 13, 5, 1, 0, ,", "1 1 1 1 0 1 1 1 0 [] []" },
+        { "#TRIG 02, 1, 0, 1, 1, -3, 1, 0, ,", "1 0 1 1 0 0 1 1 0 [] []" },
+        // The limits of every field; out of range, a field keeps the default.
+        { "#TRIG 02, 2, 0, 3, 0, 0, 13, -20, 1, 4096", "2 0 3 0- 0 0 0- 13 -20- [1]- [4096]-" },
+        { "#TRIG 02, 2, 0, 1, 0, 0, 3, 10, 4096, 1", "2 0 1 0 0 0 0 3 10 [4096] [1]" },
+        { "#TRIG 02, 0, 0, 4, 0, 0, 14, -21, 4097, 0", "1 0 1 0 0 0 0 1 0 [] []" },
+        { "#TRIG 02, 3, 0, 0, 1, 1, 0, 11, , ", "1 0 1 1 0 0 1 1 0 [] []" },
+        // Blanks and tabs separate fields, a doubled one makes an empty field;
+        // the prefix's letters are trimmed as a set.
+        { "#TRIG TRIG 02,\t2,\t1,\t2,\t3,\t1,\t6,\t-4,\t7,\t9", "2 1 2 1- 1 0 1- 6 -4- [7] [9]" },
+        { "#TRIG 02,  2, 0, 3, 0, 0, 1, 0, ,", "1 1 1 1 1 0 0 1 1 [] []" },
+        { "#TRIG 02,2,1,3,0,0,8,5", "1 0 1 1 0 0 1 1 0 [] []" },
     };
-    for (auto& [fields, widgets] : cases)
+    for (auto& [line, widgets] : cases)
     {
-        editor.initLines = { "#TRIG 02, " + juce::String (fields) + "\r\n" };
+        editor.initLines = { line + juce::String ("\r\n") };
         expectSteps ({ { "trigger=2", widgets } });
         EXPECT_EQ (enabledButtons (editor), "Update Delete Copy");
         expectSteps ({ { "trigger=1", defaults } });

@@ -22,44 +22,49 @@ bool deliverPendingMessages (int timeoutMs)
     return *delivered;
 }
 
-// Only an enabled widget reacts to a user, and a box offers only its items.
-template <typename Widget, typename Action>
-static bool asUser (Widget& widget, bool possible, Action&& action)
+// What a user does to the widget: picks the item id, drags to the value,
+// types the text or clicks. Only an enabled widget reacts to a user, and a
+// box offers only its items.
+static bool perform (juce::Component* widget, const juce::String& value)
 {
-    if (! widget.isEnabled() || ! possible)
+    auto* box = dynamic_cast<juce::ComboBox*> (widget);
+
+    if (widget == nullptr || ! widget->isEnabled() || (box != nullptr && box->indexOfItemId (value.getIntValue()) < 0))
     {
-        ADD_FAILURE() << "no user can do that to \"" << widget.getName() << "\"";
+        ADD_FAILURE() << "no user can do that to " << (widget ? widget->getName() : "a missing widget");
         return false;
     }
 
-    action();
+    if (box != nullptr)
+        box->setSelectedId (value.getIntValue(), juce::sendNotificationSync);
+    else if (auto* slider = dynamic_cast<juce::Slider*> (widget))
+        slider->setValue (value.getDoubleValue(), juce::sendNotificationSync);
+    else if (auto* field = dynamic_cast<juce::TextEditor*> (widget))
+        field->setHighlightedRegion ({ 0, field->getTotalNumChars() }), field->insertTextAtCaret (value);
+    else if (auto* button = dynamic_cast<juce::Button*> (widget))
+        button->triggerClick();
+
     return deliverPendingMessages();
 }
 
 bool pick (juce::ComboBox& box, int itemId)
 {
-    return asUser (box, box.indexOfItemId (itemId) >= 0,
-                   [&] { box.setSelectedId (itemId, juce::sendNotificationSync); });
+    return perform (&box, juce::String (itemId));
 }
 
 bool click (juce::Button& button)
 {
-    return asUser (button, true, [&] { button.triggerClick(); });
+    return perform (&button, {});
 }
 
 bool typeInto (juce::TextEditor& field, const juce::String& text)
 {
-    return asUser (field, true,
-                   [&]
-                   {
-                       field.setHighlightedRegion ({ 0, field.getTotalNumChars() });
-                       field.insertTextAtCaret (text);
-                   });
+    return perform (&field, text);
 }
 
 bool drag (juce::Slider& slider, double value)
 {
-    return asUser (slider, true, [&] { slider.setValue (value, juce::sendNotificationSync); });
+    return perform (&slider, juce::String (value));
 }
 
 // The widgets a test names, by their place in the editor's creation order.
@@ -76,26 +81,42 @@ static juce::Component* widgetNamed (const MainComponent& editor, const juce::St
 bool act (MainComponent& editor, const juce::String& actions)
 {
     for (auto& action : juce::StringArray::fromTokens (actions, " ", {}))
-    {
-        const auto value = action.fromFirstOccurrenceOf ("=", false, false);
-        auto* widget = widgetNamed (editor, action.upToFirstOccurrenceOf ("=", false, false));
-        bool done = false;
-
-        if (auto* box = dynamic_cast<juce::ComboBox*> (widget))
-            done = pick (*box, value.getIntValue());
-        else if (auto* slider = dynamic_cast<juce::Slider*> (widget))
-            done = drag (*slider, value.getIntValue());
-        else if (auto* field = dynamic_cast<juce::TextEditor*> (widget))
-            done = typeInto (*field, value);
-        else if (auto* button = dynamic_cast<juce::Button*> (widget))
-            done = click (*button);
-        else
-            ADD_FAILURE() << "no widget for " << action;
-
-        if (! done)
+        if (! perform (widgetNamed (editor, action.upToFirstOccurrenceOf ("=", false, false)),
+                       action.fromFirstOccurrenceOf ("=", false, false)))
             return false;
-    }
     return true;
+}
+
+juce::String widgetStates (const MainComponent& editor, const juce::String& names)
+{
+    auto widgets = editor.getChildren();
+    if (names.isNotEmpty())
+    {
+        widgets.clear();
+        for (auto& name : juce::StringArray::fromTokens (names, " ", {}))
+            widgets.add (widgetNamed (editor, name));
+    }
+
+    juce::StringArray states;
+    for (auto* widget : widgets)
+    {
+        juce::String s;
+        if (auto* toggle = dynamic_cast<juce::ToggleButton*> (widget))
+            s << (int) toggle->getToggleState();
+        else if (auto* box = dynamic_cast<juce::ComboBox*> (widget))
+            s << box->getSelectedId();
+        else if (auto* slider = dynamic_cast<juce::Slider*> (widget))
+            s << slider->getValue();
+        else if (auto* field = dynamic_cast<juce::TextEditor*> (widget))
+            s << "[" << (field->isMultiLine() ? juce::String (field->getTotalNumChars()) : field->getText()) << "]";
+        states.add (widget->isEnabled() ? (s.isEmpty() ? "." : s) : s + "-");
+    }
+    return states.joinIntoString (" ");
+}
+
+juce::String triggerWidgets (const MainComponent& editor)
+{
+    return widgetStates (editor, "interface invert type retrigger loop lock poly function trigvolume low high");
 }
 
 class AlertRecorder::RecordingLookAndFeel : public juce::LookAndFeel_V4
@@ -175,32 +196,13 @@ bool dismissAlertWindows (int timeoutMs)
     return deliverPendingMessages() && closed;
 }
 
-juce::String triggerWidgets (const MainComponent& e)
-{
-    juce::StringArray state;
-    const auto add = [&state] (const juce::Component& c, const juce::String& value)
-    { state.add (value + (c.isEnabled() ? "" : "-")); };
-
-    add (*e.interfaceComboBox, juce::String (e.interfaceComboBox->getSelectedId()));
-    add (*e.invertToggle, juce::String ((int) e.invertToggle->getToggleState()));
-    add (*e.typeBox, juce::String (e.typeBox->getSelectedId()));
-    for (auto* toggle :
-         { e.retriggerToggleButton.get(), e.loopToggleButton.get(), e.lockToggle.get(), e.polyToggle.get() })
-        add (*toggle, juce::String ((int) toggle->getToggleState()));
-    add (*e.functionBox, juce::String (e.functionBox->getSelectedId()));
-    add (*e.trigVolumeSlider, juce::String (e.trigVolumeSlider->getValue()));
-    add (*e.lowText, "[" + e.lowText->getText() + "]");
-    add (*e.highText, "[" + e.highText->getText() + "]");
-    return state.joinIntoString (" ");
-}
-
 juce::String enabledButtons (const MainComponent& e)
 {
     juce::StringArray names;
-    for (auto* button :
+    for (auto* b :
          { e.addButton.get(), e.updateButton.get(), e.deleteButton.get(), e.copyButton.get(), e.testButton.get() })
-        if (button->isEnabled())
-            names.add (button->getButtonText());
+        if (b->isEnabled())
+            names.add (b->getButtonText());
     return names.joinIntoString (" ");
 }
 

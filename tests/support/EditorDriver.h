@@ -12,39 +12,36 @@
 // it shows, for tests on the message thread under a (virtual) display.
 namespace testsupport
 {
-// Delivers every message already queued, and what those post in turn, within
-// the time limit. Fast enough to call after every single user action.
+// Delivers every message already queued, and what those post in turn.
 bool deliverPendingMessages (int timeoutMs = 2000);
 
-// User actions, each followed by what it caused. What a user can't do (a
+// User actions, each followed by what it caused. What no user can do (a
 // disabled widget, an item the box doesn't have) fails the test and returns
-// false without touching the widget. Picking the item already selected
-// notifies nobody; typeInto types over the whole text, restrictions applying.
+// false. Picking the selected item notifies nobody; typing replaces the text.
 bool pick (juce::ComboBox& box, int itemId);
 bool click (juce::Button& button);
 bool typeInto (juce::TextEditor& field, const juce::String& text);
 bool drag (juce::Slider& slider, double value);
 
-// Runs user actions written as "widget=value" (pick an item id, drag to a
-// value, type a text) or "widget" (click), separated by blanks, with the
-// widget names of widgetNamed; false at the first that no user could do.
+// Runs actions written as "widget=value" (pick an item id, drag, type) or
+// "widget" (click), separated by blanks, the widgets named as in
+// EditorDriver.cpp; false at the first that no user could do.
 bool act (MainComponent& editor, const juce::String& actions);
 
 struct ShownAlert
 {
-    juce::MessageBoxIconType icon = juce::MessageBoxIconType::NoIcon;
+    juce::MessageBoxIconType icon;
     juce::String title, message;
     juce::StringArray buttons;
 };
 
-// While alive, the default look-and-feel records every alert window created
-// through it; its destructor closes whatever alert is still open.
+// While alive, records every alert window the default look-and-feel creates;
+// its destructor closes whatever alert is still open.
 class AlertRecorder
 {
 public:
     AlertRecorder();
     ~AlertRecorder();
-
     const std::vector<ShownAlert>& shown() const;
     void clear();
 
@@ -53,23 +50,27 @@ private:
     std::unique_ptr<RecordingLookAndFeel> lookAndFeel;
 };
 
-// Alert windows currently in a modal state.
 int countOpenAlertWindows();
 
-// Closes every open alert window as its "OK" button does and waits until they
-// are gone; false if one is still open at the time limit.
+// Closes every open alert window as its "OK" button does; false if one is
+// still open at the time limit.
 bool dismissAlertWindows (int timeoutMs = 2000);
 
-// The trigger widgets in the order of a trigger line's fields (interface,
-// invert, type, re-triggers, loop, lock, polyphonic, function, volume, low,
-// high), "-" after a disabled one: "1 0 1 1 0 0 1 1 0 []- []-".
+// What the named widgets hold (every widget in creation order when no names
+// are given), "-" after a disabled one: toggles 0 or 1, boxes their item id,
+// sliders their value, fields their text in brackets (the view its length);
+// other widgets only their enablement, "." when enabled.
+juce::String widgetStates (const MainComponent& editor, const juce::String& names = {});
+
+// The trigger widgets in the order of a line's fields (interface, invert,
+// type, re-triggers, loop, lock, polyphonic, function, volume, low, high).
 juce::String triggerWidgets (const MainComponent& editor);
 
 // The enabled ones of "Add Update Delete Copy Test".
 juce::String enabledButtons (const MainComponent& editor);
 
-// A new editor without a test port, whatever the machine has, under an alert
-// recorder; a test must not leave a message box open.
+// A new editor without a test port, under an alert recorder; a test must not
+// leave a message box open.
 class EditorTest : public ::testing::Test
 {
 protected:

@@ -10,8 +10,4 @@ namespace testsupport
 // returns whether the condition held. Asynchronous notifications, change
 // broadcasts and message boxes are delivered while it waits.
 bool runMessageLoopUntil (const std::function<bool()>& condition, int timeoutMs = 5000);
-
-// Delivers every message that is already queued (and those they post in turn),
-// for tests that need "after the handler has returned" without a condition.
-void drainMessageLoop();
 } // namespace testsupport

@@ -6,8 +6,8 @@
 #include <cstring>
 
 // Every test binary runs with JUCE initialised and this thread as the message
-// thread, exactly like the program. Listing the tests needs no JUCE at all,
-// which keeps test discovery free of any display.
+// thread, like the program, in the program's look; tests see only the serial
+// devices they register. Listing the tests needs no JUCE, nor any display.
 int main (int argc, char** argv)
 {
     testing::InitGoogleTest (&argc, argv);
@@ -16,13 +16,8 @@ int main (int argc, char** argv)
         if (std::strncmp (argv[i], "--gtest_list_tests", 18) == 0)
             return RUN_ALL_TESTS();
 
-    // Tests see only the serial devices they register themselves, never the
-    // machine's own ports.
     PortRegistry::setListOnlyRegisteredDevices (true);
-
     juce::ScopedJuceInitialiser_GUI juce;
-
-    // The program's own look, so widgets measure and paint as they do there.
     juce::LookAndFeel_V3 lookAndFeel;
     juce::LookAndFeel::setDefaultLookAndFeel (&lookAndFeel);
     const int result = RUN_ALL_TESTS();
