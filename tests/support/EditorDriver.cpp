@@ -47,26 +47,6 @@ static bool perform (juce::Component* widget, const juce::String& value)
     return deliverPendingMessages();
 }
 
-bool pick (juce::ComboBox& box, int itemId)
-{
-    return perform (&box, juce::String (itemId));
-}
-
-bool click (juce::Button& button)
-{
-    return perform (&button, {});
-}
-
-bool typeInto (juce::TextEditor& field, const juce::String& text)
-{
-    return perform (&field, text);
-}
-
-bool drag (juce::Slider& slider, double value)
-{
-    return perform (&slider, juce::String (value));
-}
-
 // The widgets a test names, by their place in the editor's creation order.
 static juce::Component* widgetNamed (const MainComponent& editor, const juce::String& name)
 {
@@ -127,9 +107,7 @@ public:
                                           const juce::String& button3, juce::MessageBoxIconType iconType,
                                           int numButtons, juce::Component* associatedComponent) override
     {
-        const juce::StringArray buttons{ button1, button2, button3 };
-        shown.push_back (
-            { iconType, title, message, juce::StringArray (buttons.begin(), juce::jlimit (0, 3, numButtons)) });
+        shown.push_back ({ title, message });
         return LookAndFeel_V4::createAlertWindow (title, message, button1, button2, button3, iconType, numButtons,
                                                   associatedComponent);
     }
@@ -170,39 +148,30 @@ void AlertRecorder::clear()
     lookAndFeel->shown.clear();
 }
 
-static juce::Array<juce::AlertWindow*> openAlertWindows()
-{
-    juce::Array<juce::AlertWindow*> alerts;
-    auto& manager = *juce::ModalComponentManager::getInstance();
-    for (int i = 0; i < manager.getNumModalComponents(); ++i)
-        if (auto* alert = dynamic_cast<juce::AlertWindow*> (manager.getModalComponent (i)))
-            alerts.add (alert);
-    return alerts;
-}
-
+// Only alert windows go modal in the editor.
 int countOpenAlertWindows()
 {
-    return openAlertWindows().size();
+    return juce::ModalComponentManager::getInstance()->getNumModalComponents();
 }
 
 bool dismissAlertWindows (int timeoutMs)
 {
     // What the one "OK" button of a message box does; the modal manager
     // deletes each box a message later.
-    for (auto* alert : openAlertWindows())
-        alert->exitModalState (0);
+    auto& manager = *juce::ModalComponentManager::getInstance();
+    for (int i = manager.getNumModalComponents(); --i >= 0;)
+        manager.getModalComponent (i)->exitModalState (0);
 
     const bool closed = runMessageLoopUntil ([] { return countOpenAlertWindows() == 0; }, timeoutMs);
     return deliverPendingMessages() && closed;
 }
 
-juce::String enabledButtons (const MainComponent& e)
+juce::String enabledButtons (const MainComponent& editor)
 {
     juce::StringArray names;
-    for (auto* b :
-         { e.addButton.get(), e.updateButton.get(), e.deleteButton.get(), e.copyButton.get(), e.testButton.get() })
-        if (b->isEnabled())
-            names.add (b->getButtonText());
+    for (auto* name : { "Add", "Update", "Delete", "Copy", "Test" })
+        if (widgetNamed (editor, juce::String (name).toLowerCase())->isEnabled())
+            names.add (name);
     return names.joinIntoString (" ");
 }
 

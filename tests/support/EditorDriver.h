@@ -15,24 +15,16 @@ namespace testsupport
 // Delivers every message already queued, and what those post in turn.
 bool deliverPendingMessages (int timeoutMs = 2000);
 
-// User actions, each followed by what it caused. What no user can do (a
-// disabled widget, an item the box doesn't have) fails the test and returns
-// false. Picking the selected item notifies nobody; typing replaces the text.
-bool pick (juce::ComboBox& box, int itemId);
-bool click (juce::Button& button);
-bool typeInto (juce::TextEditor& field, const juce::String& text);
-bool drag (juce::Slider& slider, double value);
-
-// Runs actions written as "widget=value" (pick an item id, drag, type) or
-// "widget" (click), separated by blanks, the widgets named as in
-// EditorDriver.cpp; false at the first that no user could do.
+// Runs user actions, each followed by what it caused: "widget=value" picks an
+// item id, drags a slider or types over a field's text, "widget" clicks; the
+// widgets are named as in EditorDriver.cpp, the actions separated by blanks.
+// An action no user can do (a disabled widget, an item the box doesn't have)
+// fails the test and ends the run with false.
 bool act (MainComponent& editor, const juce::String& actions);
 
 struct ShownAlert
 {
-    juce::MessageBoxIconType icon;
     juce::String title, message;
-    juce::StringArray buttons;
 };
 
 // While alive, records every alert window the default look-and-feel creates;
