@@ -7,10 +7,34 @@ using namespace testsupport;
 
 namespace
 {
-// Every widget in creation order as "text@x,y,w,h"; only the texts that a
-// group, label or button shows, with "/" for a line break.
-juce::String layoutOf (const MainComponent& editor)
+const juce::String header = initfile::headerBlock().joinIntoString ("");
+
+class MainComponentLook : public EditorTest
 {
+protected:
+    // The lines above the header, each ended by "|", once the view is seen to
+    // show the whole list.
+    juce::String linesOnTop()
+    {
+        const auto text = editor.initLines.joinIntoString ("");
+        EXPECT_EQ (editor.initTextEditor->getText(), text.replace ("\r\n", "\n"));
+        return text.replace (header, "").replace ("\r\n", "|");
+    }
+
+    void expectSteps (std::initializer_list<std::pair<const char*, const char*>> steps)
+    {
+        for (auto& [actions, lines] : steps)
+        {
+            act (editor, actions);
+            EXPECT_EQ (linesOnTop(), lines) << actions;
+        }
+    }
+};
+} // namespace
+
+TEST_F (MainComponentLook, WidgetsStandInCreationOrderWithTheirTextsAndPlaces)
+{
+    // Every widget as "text@x,y,w,h": the text a group, label or button shows.
     juce::String layout;
     for (auto* child : editor.getChildren())
     {
@@ -23,48 +47,23 @@ juce::String layoutOf (const MainComponent& editor)
             text = b->getButtonText();
         layout << text.replace ("\n", "/") << "@" << child->getBounds().toString().replace (" ", ",") << ";";
     }
-    return layout;
-}
-
-using MainComponentLook = EditorTest;
-} // namespace
-
-TEST_F (MainComponentLook, WidgetsStandInCreationOrderWithTheirTextsAndPlaces)
-{
-    EXPECT_EQ (editor.getBounds(), juce::Rectangle<int> (0, 0, 800, 640));
-    EXPECT_EQ (layoutOf (editor),
-               "MIDI@32,259,184,220;Trigger Test COM Port (optional)@243,276,526,76;"
-               "Trigger Settings@244,16,526,249;Quit@148,533,63,24;  >No compatible COM ports "
-               "found@0,616,800,24;@625,62,112,24;@510,62,98,24;"
-               "Invert@273,105,65,24;Polyphonic@447,105,96,24;@626,129,44,20;@692,129,44,20;New@36,571,63,24;"
-               "Open@36,500,63,24;Save As@36,535,63,24;System@32,16,184,233;Function@619,39,63,24;"
-               "Type@505,38,47,24;Track Range@619,106,87,24;@59,58,133,24;Serial Comm.@52,34,105,24;"
-               "@52,112,140,24;Output Volume (dB)@51,90,150,24;Help@145,570,68,24;@248,381,520,215;"
-               "@277,62,56,24;@350,62,143,24;Add@356,221,63,24;Update@436,221,63,24;Delete@516,221,63,24;"
-               "Trigger@271,38,56,24;Hardware Interface@344,38,141,24;Re-Triggers@343,105,95,24;"
-               "Reset@276,221,63,24;Low@621,147,40,24;High@687,148,40,24;Audio Amp Power@51,145,136,24;"
-               "Init File Contents:@243,357,125,24;Test@676,221,63,24;@323,308,208,24;Port:@275,308,48,24;"
-               "@632,308,104,24;Baudrate:@559,309,72,24;@408,180,140,24;Trigger Volume (dB)@274,179,150,24;"
-               "StopAll@148,499,63,24;Copy@596,221,63,24;Ignore Velocity@51,419,150,24;@52,388,140,24;"
-               "Default Release (msec)@51,366,155,24;Low Power Option@51,175,136,24;Sleep/After@51,199,56,32;"
-               "@96,203,96,24;@134,330,58,24;Pitch Bend/Semitones@52,322,80,40;Ignore Note-Offs@51,442,150,24;"
-               "Loop@546,106,62,24;Lock Voice@273,138,93,24;@118,289,74,24;Channel@51,288,62,24;");
-
-    // The ids of the items are what the settings code maps to lines.
-    const auto items = [] (const juce::ComboBox& box)
-    {
-        juce::StringArray texts;
-        for (int i = 0; i < box.getNumItems(); ++i)
-            texts.add (box.getItemText (i) + "=" + juce::String (box.getItemId (i)));
-        return texts.joinIntoString (",");
-    };
-    EXPECT_EQ (items (*editor.baudBox), "1200 bps=1,2400 bps=2,9600 bps=3,19.2 kbps=4,38.4 kbps=5,57.6 kbps=6,MIDI=7");
-    EXPECT_EQ (items (*editor.testBaudComboBox),
-               "1200 bps=1,2400 bps=2,9600 bps=3,19.2 kbps=4,38.4 kbps=5,57.6 kbps=6");
-    EXPECT_EQ (items (*editor.functionBox),
-               "Normal=1,Next=2,Previous=3,Random=4,Pause=5,Resume=6,Stop=7,Volume Up=8,"
-               "Volume Dn=9,MIDI Bank Up=10,MIDI Bank Dn=11,Trig Bank Up=12,Trig Bank Dn=13");
-    EXPECT_EQ (items (*editor.portComboBox), "No USB Serial Devices!=1");
+    EXPECT_EQ (layout, "MIDI@32,259,184,220;Trigger Test COM Port (optional)@243,276,526,76;"
+                       "Trigger Settings@244,16,526,249;Quit@148,533,63,24;  >No compatible COM ports "
+                       "found@0,616,800,24;@625,62,112,24;@510,62,98,24;"
+                       "Invert@273,105,65,24;Polyphonic@447,105,96,24;@626,129,44,20;@692,129,44,20;New@36,571,63,24;"
+                       "Open@36,500,63,24;Save As@36,535,63,24;System@32,16,184,233;Function@619,39,63,24;"
+                       "Type@505,38,47,24;Track Range@619,106,87,24;@59,58,133,24;Serial Comm.@52,34,105,24;"
+                       "@52,112,140,24;Output Volume (dB)@51,90,150,24;Help@145,570,68,24;@248,381,520,215;"
+                       "@277,62,56,24;@350,62,143,24;Add@356,221,63,24;Update@436,221,63,24;Delete@516,221,63,24;"
+                       "Trigger@271,38,56,24;Hardware Interface@344,38,141,24;Re-Triggers@343,105,95,24;"
+                       "Reset@276,221,63,24;Low@621,147,40,24;High@687,148,40,24;Audio Amp Power@51,145,136,24;"
+                       "Init File Contents:@243,357,125,24;Test@676,221,63,24;@323,308,208,24;Port:@275,308,48,24;"
+                       "@632,308,104,24;Baudrate:@559,309,72,24;@408,180,140,24;Trigger Volume (dB)@274,179,150,24;"
+                       "StopAll@148,499,63,24;Copy@596,221,63,24;Ignore Velocity@51,419,150,24;@52,388,140,24;"
+                       "Default Release (msec)@51,366,155,24;Low Power Option@51,175,136,24;Sleep/After@51,199,56,32;"
+                       "@96,203,96,24;@134,330,58,24;Pitch Bend/Semitones@52,322,80,40;Ignore Note-Offs@51,442,150,24;"
+                       "Loop@546,106,62,24;Lock Voice@273,138,93,24;@118,289,74,24;Channel@51,288,62,24;");
+    EXPECT_EQ (editor.portComboBox->getItemText (0), "No USB Serial Devices!");
 
     // Whole steps only, with a value box of 40 by 20 on the right.
     juce::String sliders;
@@ -76,15 +75,10 @@ TEST_F (MainComponentLook, WidgetsStandInCreationOrderWithTheirTextsAndPlaces)
     // The view lines its columns up.
     const auto font = editor.initTextEditor->getFont();
     EXPECT_EQ (font.getTypefaceName(), juce::Font::getDefaultMonospacedFontName());
-    EXPECT_EQ (font.getHeight(), 11.0f);
-    EXPECT_EQ (font.getHorizontalScale(), 1.0f);
-    EXPECT_EQ (font.getExtraKerningFactor(), 0.0f);
-    EXPECT_EQ (editor.statusLabel->getFont().getHeight(), 15.0f);
-
-    // Only the status line follows the component's size.
-    editor.setSize (1000, 700);
-    EXPECT_EQ (editor.statusLabel->getBounds(), juce::Rectangle<int> (0, 676, 1000, 24));
-    EXPECT_EQ (editor.initTextEditor->getBounds(), juce::Rectangle<int> (248, 381, 520, 215));
+    EXPECT_EQ (juce::String (font.getHeight()) + " " + juce::String (font.getHorizontalScale()) + " "
+                   + juce::String (font.getExtraKerningFactor()) + " "
+                   + juce::String (editor.statusLabel->getFont().getHeight()),
+               "11 1 0 15");
 }
 
 TEST_F (MainComponentLook, StartsAsANewFileAndNewGoesBackToItFromAnything)
@@ -94,7 +88,7 @@ TEST_F (MainComponentLook, StartsAsANewFileAndNewGoesBackToItFromAnything)
         "6- . 0 . - - 0- 0- - 0 - 7- 2- - 0- 0 0 1- -";
     EXPECT_EQ (widgetStates (editor), start);
     EXPECT_EQ (editor.initLines, initfile::headerBlock());
-    EXPECT_EQ (editor.initTextEditor->getText(), initfile::headerBlock().joinIntoString ("").replace ("\r\n", "\n"));
+    EXPECT_EQ (linesOnTop(), "");
 
     // The type box goes off only with a function that no line of a file sets.
     act (editor, "function=9 new");
@@ -112,9 +106,72 @@ TEST_F (MainComponentLook, StartsAsANewFileAndNewGoesBackToItFromAnything)
     act (editor, "new");
     EXPECT_EQ (widgetStates (editor), start);
     EXPECT_EQ (editor.initLines, initfile::headerBlock());
-    EXPECT_EQ (editor.initTextEditor->getText(), initfile::headerBlock().joinIntoString ("").replace ("\r\n", "\n"));
+    EXPECT_EQ (linesOnTop(), "");
 
     // The track range fields take four digits, nothing else.
     act (editor, "function=2 low=12a34-56");
     EXPECT_EQ (editor.lowText->getText(), "1234");
+}
+
+TEST_F (MainComponentLook, EachSystemChoiceWritesItsLineOnTopAndTheDefaultNone)
+{
+    juce::String lines;
+    act (editor, "baud=7 lowpower");
+    for (auto& choice : juce::StringArray::fromTokens (
+             "sleep=1 sleep=2 sleep=3 sleep=4 sleep=5 sleep=6 sleep=7 sleep=8 sleep=9 sleep=10 sleep=11 sleep=12 "
+             "pitch=1 pitch=3 pitch=4 pitch=5 channel=2 channel=3 channel=17 release=1 release=127 volume=-20 "
+             "volume=-1 volume=1 volume=10 baud=1 baud=2 baud=3 baud=4 baud=5",
+             false))
+        if (act (editor, choice))
+            lines << linesOnTop().upToFirstOccurrenceOf ("|", true, false);
+    EXPECT_EQ (lines, "#LPWR 15|#LPWR 30|#LPWR 60|#LPWR 120|#LPWR 180|#LPWR 240|#LPWR 300|#LPWR 600|#LPWR 900|"
+                      "#LPWR 1800|#LPWR 2700|#LPWR 3600|#BEND 1|#BEND 3|#BEND 4|#BEND 5|#MCHN 1|#MCHN 2|#MCHN 16|"
+                      "#MREL 1|#MREL 127|#VOLM -20|#VOLM -1|#VOLM 1|#VOLM 10|#BAUD 1200|#BAUD 2400|#BAUD 9600|"
+                      "#BAUD 19200|#BAUD 38400|");
+
+    expectSteps ({
+        // Back at its default each value takes its line away, and writes none.
+        { "baud=7 release=5 pitch=3 channel=9", "#MCHN 8|#BEND 3|#MREL 5|#MIDI 1 |#VOLM 10|#LPWR 3600|" },
+        { "pitch=2 channel=1 release=0 volume=0 lowpower", "#MIDI 1 |" },
+        { "baud=6", "" },
+        // The last changed setting stands first.
+        { "volume=-5 amp", "#SPKR 1|#VOLM -5|" },
+        { "volume=-3", "#VOLM -3|#SPKR 1|" },
+        { "amp", "#VOLM -3|" },
+        // The view is rebuilt even when no line is written.
+        { "baud=2 view=typed baud=6", "#VOLM -3|" },
+        // Low power always starts at five minutes.
+        { "lowpower sleep=12 lowpower", "#VOLM -3|" },
+        { "lowpower", "#LPWR 300|#VOLM -3|" },
+    });
+    EXPECT_EQ (widgetStates (editor, "sleep lowpower"), "7 1");
+    act (editor, "lowpower");
+    EXPECT_EQ (widgetStates (editor, "sleep lowpower"), "7- 0");
+
+    // Every line of the keyword goes, wherever it stands; case and a leading
+    // blank make a line plain text.
+    editor.initLines = { "#VOLM 1\r\n", "; note\r\n", "#volm 3\r\n", " #VOLM 4\r\n", "#VOLMxyz\r\n", "#VOLM 5\r\n" };
+    expectSteps ({ { "volume=-7", "#VOLM -7|; note|#volm 3| #VOLM 4|" } });
+}
+
+TEST_F (MainComponentLook, MidiModeComesWithItsWidgetsAndLeavesWithItsLines)
+{
+    const char* const midi = "release velocity noteoffs pitch channel";
+    expectSteps ({ { "baud=3", "#BAUD 9600|" } });
+    EXPECT_EQ (widgetStates (editor, midi), "0- 0- 0- 2- 1-");
+
+    expectSteps ({
+        { "baud=7", "#MIDI 1 |" },
+        { "pitch=5 channel=17 release=20", "#MREL 20|#MCHN 16|#BEND 5|#MIDI 1 |" },
+        { "velocity", "#MIDI 3|#MREL 20|#MCHN 16|#BEND 5|" },
+        { "velocity", "#MIDI 1|#MREL 20|#MCHN 16|#BEND 5|" },
+        { "noteoffs", "#MIDI 5|#MREL 20|#MCHN 16|#BEND 5|" },
+        { "velocity", "#MIDI 7|#MREL 20|#MCHN 16|#BEND 5|" },
+        { "baud=2", "#BAUD 2400|" },
+    });
+    EXPECT_EQ (widgetStates (editor, midi), "0- 0- 0- 2- 1-");
+
+    // Nothing chosen before comes back.
+    expectSteps ({ { "baud=7", "#MIDI 1 |" } });
+    EXPECT_EQ (widgetStates (editor, midi), "0 0 0 2 1");
 }
