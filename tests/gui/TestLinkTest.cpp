@@ -44,21 +44,12 @@ protected:
             std::swap (first, second);
     }
 
-    void startEditor()
+    // Starts the editor; then the status line, "StopAll" and "Test" if enabled.
+    juce::String link (const juce::String& actions = {})
     {
-        editor = std::make_unique<MainComponent>();
-        deliverPendingMessages();
-    }
-
-    void TearDown() override
-    {
-        editor.reset();
-        deliverPendingMessages();
-    }
-
-    // The status line, then those of "StopAll" and "Test" that are enabled.
-    juce::String link() const
-    {
+        if (editor == nullptr)
+            editor = std::make_unique<MainComponent>();
+        act (*editor, actions);
         return editor->statusLabel->getText() + (editor->stopButton->isEnabled() ? " StopAll" : "")
                + (editor->testButton->isEnabled() ? " Test" : "");
     }
@@ -74,27 +65,19 @@ const juce::String opened = "  >COM port opened successfully", failed = "  >COM 
 
 TEST_F (TestLinkControls, StartUpOpensTheFirstBoardAndTestAndStopAllReachIt)
 {
-    startEditor();
+    EXPECT_EQ (link(), opened + " StopAll") << "\"Test\" waits for a trigger action";
     auto& ports = *editor->portComboBox;
     ASSERT_EQ (ports.getNumItems(), 2);
     EXPECT_EQ (ports.getItemText (0), first->friendlyName);
     EXPECT_EQ (ports.getItemText (1), second->friendlyName);
     EXPECT_EQ (ports.getSelectedId(), 1);
-    EXPECT_EQ (link(), opened + " StopAll") << "\"Test\" waits for a trigger action";
-
-    act (*editor, "add test");
-    EXPECT_EQ (first->pty.readFromFarSide (17), Bytes ({ 0xF0, 0xAA, 0x11, 0x06, 0x00, 0x01, 0x00, 0x01, 0x01, 0x01,
-                                                         0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x55 }));
 
     // The widgets as they stand go out, even before the line is updated.
-    act (*editor, "trigvolume=-20 loop test");
-    const auto sent = first->pty.readFromFarSide (17);
-    ASSERT_EQ (sent.size(), 17u);
-    EXPECT_EQ (sent[8], 0x03);
-    EXPECT_EQ (sent[11], 0xEC);
-
-    act (*editor, "stop");
-    EXPECT_EQ (first->pty.readFromFarSide (5), Bytes ({ 0xF0, 0xAA, 0x05, 0x04, 0x55 }));
+    EXPECT_EQ (link ("add test trigvolume=-20 loop test stop"), opened + " StopAll Test");
+    EXPECT_EQ (first->pty.readFromFarSide (39),
+               Bytes ({ 0xF0, 0xAA, 0x11, 0x06, 0x00, 0x01, 0x00, 0x01, 0x01, 0x01, 0x01, 0x00, 0x00,
+                        0x00, 0x00, 0x00, 0x55, 0xF0, 0xAA, 0x11, 0x06, 0x00, 0x01, 0x00, 0x01, 0x03,
+                        0x01, 0x01, 0xEC, 0x00, 0x00, 0x00, 0x00, 0x55, 0xF0, 0xAA, 0x05, 0x04, 0x55 }));
     EXPECT_TRUE (first->pty.readUntilQuiet (100).empty()) << "more than the clicked frames went out";
     EXPECT_TRUE (second->pty.readUntilQuiet (20).empty());
 }
@@ -104,25 +87,16 @@ TEST_F (TestLinkControls, PortsThatFailToOpenSwitchTestAndStopAllOff)
     // Another program has the first board's port open, which makes ours fail.
     SerialPort busy;
     ASSERT_TRUE (busy.open (Communicator::devicePathFor (first->friendlyName)));
-
-    startEditor();
-    EXPECT_EQ (link(), failed);
-    act (*editor, "add");
-    EXPECT_EQ (link(), failed);
+    EXPECT_EQ (link ("add"), failed);
 
     // The free port opens; "Test" waits for the next trigger action.
-    act (*editor, "port=2");
-    EXPECT_EQ (link(), opened + " StopAll");
-    act (*editor, "update");
-    EXPECT_EQ (link(), opened + " StopAll Test");
-    act (*editor, "test");
+    EXPECT_EQ (link ("port=2"), opened + " StopAll");
+    EXPECT_EQ (link ("update test"), opened + " StopAll Test");
     EXPECT_EQ (second->pty.readFromFarSide (17).size(), 17u);
 
     // Back to the busy port: the working link is dropped and both buttons go.
-    act (*editor, "port=1");
-    EXPECT_EQ (link(), failed);
+    EXPECT_EQ (link ("port=1"), failed);
     EXPECT_FALSE (editor->comPortOpen || editor->communicator->connected);
-    busy.close();
 }
 
 #endif
