@@ -93,25 +93,6 @@ TEST_F (InitFileLoadSave, KeywordLinesSetTheWidgetsWithoutWritingLines)
     EXPECT_EQ (enabledButtons (editor), "Add");
 }
 
-TEST_F (InitFileLoadSave, TriggerOnesLineIsShownWhenAmongTheFirst128Entries)
-{
-    const std::string line1 = "#TRIG 01, 2, 1, 3, 7, 0, 4, -20, 100, 200\r\n";
-    std::string filler;
-    for (int i = 0; i < 127; ++i)
-        filler += "; filler\r\n";
-
-    load (filler + line1);
-    EXPECT_EQ (enabledButtons (editor), "Update Delete Copy");
-    EXPECT_EQ (triggerWidgets (editor), "2 1 3 1 1 1 0 4 -20- [100] [200]");
-
-    load (filler + "; one more\r\n" + line1);
-    EXPECT_EQ (enabledButtons (editor), "Add");
-    EXPECT_EQ (triggerWidgets (editor), "1 0 1 1 0 0 1 1 0 []- []-") << "treated as no line: the trigger is reset";
-    act (editor, "add");
-    EXPECT_EQ (editor.initLines[129], "#TRIG 01, 1, 0, 1, 1, 1, 1, 0, ,\r\n") << "a line of its own, after it";
-    EXPECT_EQ (enabledButtons (editor), "Update Delete Copy");
-}
-
 TEST_F (InitFileLoadSave, AFileThatCannotBeReadLeavesTheEditorAsItWas)
 {
     act (editor, "volume=-5 add");

@@ -99,24 +99,7 @@ juce::String triggerWidgets (const MainComponent& editor)
     return widgetStates (editor, "interface invert type retrigger loop lock poly function trigvolume low high");
 }
 
-class AlertRecorder::RecordingLookAndFeel : public juce::LookAndFeel_V4
-{
-public:
-    juce::AlertWindow* createAlertWindow (const juce::String& title, const juce::String& message,
-                                          const juce::String& button1, const juce::String& button2,
-                                          const juce::String& button3, juce::MessageBoxIconType iconType,
-                                          int numButtons, juce::Component* associatedComponent) override
-    {
-        shown.push_back ({ title, message });
-        return LookAndFeel_V4::createAlertWindow (title, message, button1, button2, button3, iconType, numButtons,
-                                                  associatedComponent);
-    }
-
-    std::vector<ShownAlert> shown;
-};
-
 AlertRecorder::AlertRecorder()
-    : lookAndFeel (std::make_unique<RecordingLookAndFeel>())
 {
 #if JUCE_LINUX
     // JUCE's X error handler ignores the harmless errors an alert window causes
@@ -129,7 +112,7 @@ AlertRecorder::AlertRecorder()
             setHandler ([] (void*, void*) { return 0; });
     }
 #endif
-    juce::LookAndFeel::setDefaultLookAndFeel (lookAndFeel.get());
+    juce::LookAndFeel::setDefaultLookAndFeel (this);
 }
 
 AlertRecorder::~AlertRecorder()
@@ -138,14 +121,13 @@ AlertRecorder::~AlertRecorder()
     juce::LookAndFeel::setDefaultLookAndFeel (nullptr);
 }
 
-const std::vector<ShownAlert>& AlertRecorder::shown() const
+juce::AlertWindow* AlertRecorder::createAlertWindow (const juce::String& title, const juce::String& message,
+                                                     const juce::String& button1, const juce::String& button2,
+                                                     const juce::String& button3, juce::MessageBoxIconType icon,
+                                                     int numButtons, juce::Component* associated)
 {
-    return lookAndFeel->shown;
-}
-
-void AlertRecorder::clear()
-{
-    lookAndFeel->shown.clear();
+    alerts.push_back ({ title, message });
+    return LookAndFeel_V4::createAlertWindow (title, message, button1, button2, button3, icon, numButtons, associated);
 }
 
 // Only alert windows go modal in the editor.

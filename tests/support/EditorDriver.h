@@ -5,7 +5,6 @@
 
 #include "editor/MainComponent.h"
 
-#include <memory>
 #include <vector>
 
 // Driving the editor's widgets as a user does, and catching the message boxes
@@ -27,19 +26,21 @@ struct ShownAlert
     juce::String title, message;
 };
 
-// While alive, records every alert window the default look-and-feel creates;
-// its destructor closes whatever alert is still open.
-class AlertRecorder
+// While alive, the default look-and-feel, recording every alert window
+// created through it; its destructor closes whatever alert is still open.
+class AlertRecorder : public juce::LookAndFeel_V4
 {
 public:
     AlertRecorder();
-    ~AlertRecorder();
-    const std::vector<ShownAlert>& shown() const;
-    void clear();
+    ~AlertRecorder() override;
+    juce::AlertWindow* createAlertWindow (const juce::String&, const juce::String&, const juce::String&,
+                                          const juce::String&, const juce::String&, juce::MessageBoxIconType, int,
+                                          juce::Component*) override;
+    const std::vector<ShownAlert>& shown() const { return alerts; }
+    void clear() { alerts.clear(); }
 
 private:
-    class RecordingLookAndFeel;
-    std::unique_ptr<RecordingLookAndFeel> lookAndFeel;
+    std::vector<ShownAlert> alerts;
 };
 
 int countOpenAlertWindows();
@@ -61,8 +62,7 @@ juce::String triggerWidgets (const MainComponent& editor);
 // The enabled ones of "Add Update Delete Copy Test".
 juce::String enabledButtons (const MainComponent& editor);
 
-// A new editor without a test port, under an alert recorder; a test must not
-// leave a message box open.
+// A new editor without a test port; a test must not leave a message box open.
 class EditorTest : public ::testing::Test
 {
 protected:
