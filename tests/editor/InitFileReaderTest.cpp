@@ -68,15 +68,3 @@ TEST (InitFileReader, BytesBecomeValidEntriesEndingInCrLf)
         EXPECT_EQ (initfile::decodeUTF8 (exact.data(), exact.size()), juce::String::fromUTF8 (text.c_str())) << bytes;
     }
 }
-
-TEST (InitFileReader, LinesSpanTheReadChunksOfALongFile)
-{
-    juce::StringArray written, lines;
-    for (int i = 0; i < 5000; ++i)
-        written.add ("; comment line " + juce::String (i) + "\r\n");
-    const auto file = juce::File::createTempFile ("quorvel-reader-test");
-    ASSERT_TRUE (file.replaceWithText (written.joinIntoString ("") + "\r\nnot read\r\n", false, false, nullptr));
-    EXPECT_TRUE (initfile::readEntriesFromFile (file, lines));
-    EXPECT_EQ (lines, written);
-    file.deleteFile();
-}

@@ -148,15 +148,6 @@ bool dismissAlertWindows (int timeoutMs)
     return deliverPendingMessages() && closed;
 }
 
-juce::String enabledButtons (const MainComponent& editor)
-{
-    juce::StringArray names;
-    for (auto* name : { "Add", "Update", "Delete", "Copy", "Test" })
-        if (widgetNamed (editor, juce::String (name).toLowerCase())->isEnabled())
-            names.add (name);
-    return names.joinIntoString (" ");
-}
-
 void EditorTest::SetUp()
 {
     editor.communicator->disconnect();

@@ -59,9 +59,6 @@ juce::String widgetStates (const MainComponent& editor, const juce::String& name
 // type, re-triggers, loop, lock, polyphonic, function, volume, low, high).
 juce::String triggerWidgets (const MainComponent& editor);
 
-// The enabled ones of "Add Update Delete Copy Test".
-juce::String enabledButtons (const MainComponent& editor);
-
 // A new editor without a test port; a test must not leave a message box open.
 class EditorTest : public ::testing::Test
 {
