@@ -7,18 +7,16 @@
 
 #include <vector>
 
-// Driving the editor's widgets as a user does, and catching the message boxes
-// it shows, for tests on the message thread under a (virtual) display.
+// Driving the editor as a user does, on the message thread under a display.
 namespace testsupport
 {
 // Delivers every message already queued, and what those post in turn.
 bool deliverPendingMessages (int timeoutMs = 2000);
 
-// Runs user actions, each followed by what it caused: "widget=value" picks an
-// item id, drags a slider or types over a field's text, "widget" clicks; the
-// widgets are named as in EditorDriver.cpp, the actions separated by blanks.
-// An action no user can do (a disabled widget, an item the box doesn't have)
-// fails the test and ends the run with false.
+// Runs user actions separated by blanks, each followed by what it caused:
+// "widget=value" picks an item id, drags a slider or types over a field's
+// text, "widget" clicks (names in EditorDriver.cpp). One that no user can do
+// (a disabled widget, an item the box lacks) fails the test, returning false.
 bool act (MainComponent& editor, const juce::String& actions);
 
 struct ShownAlert
@@ -49,10 +47,9 @@ int countOpenAlertWindows();
 // still open at the time limit.
 bool dismissAlertWindows (int timeoutMs = 2000);
 
-// What the named widgets hold (every widget in creation order when no names
-// are given), "-" after a disabled one: toggles 0 or 1, boxes their item id,
-// sliders their value, fields their text in brackets (the view its length);
-// other widgets only their enablement, "." when enabled.
+// What the named widgets (else all in creation order) hold, "-" after a
+// disabled one: toggles 0 or 1, boxes the item id, sliders the value, fields
+// "[text]" (the view its length), other widgets "." when enabled.
 juce::String widgetStates (const MainComponent& editor, const juce::String& names = {});
 
 // The trigger widgets in the order of a line's fields (interface, invert,
