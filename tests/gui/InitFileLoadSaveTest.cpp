@@ -83,23 +83,20 @@ TEST_F (InitFileLoadSave, KeywordLinesSetTheWidgetsWithoutWritingLines)
     act (editor, "volume=-5 lowpower baud=7 trigger=4 add");
     EXPECT_EQ (load ("\r\n#BAUD 9600\r\n"), "6 2- 1- 7- 0- 0- 0 0 0- 0");
     EXPECT_TRUE (editor.initLines.isEmpty());
-    EXPECT_EQ (editor.triggerComboBox->getSelectedId(), 1);
-    EXPECT_EQ (widgetStates (editor, "add update delete copy"), ". - - -");
+    EXPECT_EQ (widgetStates (editor, "trigger add update delete copy"), "1 . - - -");
 }
 
 TEST_F (InitFileLoadSave, AFileThatCannotBeReadLeavesTheEditorAsItWas)
 {
     act (editor, "volume=-5 add");
     const auto linesBefore = editor.initLines;
-    const auto viewBefore = editor.initTextEditor->getText();
+    const auto widgetsBefore = widgetStates (editor);
 
     for (auto& file : { folder.getChildFile ("missing.ini"), folder })
     {
         EXPECT_FALSE (editor.loadInitFile (file));
         EXPECT_EQ (editor.initLines, linesBefore);
-        EXPECT_EQ (editor.initTextEditor->getText(), viewBefore);
-        EXPECT_EQ (editor.volumeSlider->getValue(), -5.0);
-        EXPECT_EQ (widgetStates (editor, "add update delete copy"), "- . . .");
+        EXPECT_EQ (widgetStates (editor), widgetsBefore);
         expectOneAlert ("File Not Opened", file);
     }
 }

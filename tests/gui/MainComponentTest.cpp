@@ -88,7 +88,6 @@ TEST_F (MainComponentLook, StartsAsANewFileAndNewGoesBackToItFromAnything)
         "6- . 0 . - - 0- 0- - 0 - 7- 2- - 0- 0 0 1- -";
     EXPECT_EQ (widgetStates (editor), start);
     EXPECT_EQ (editor.initLines, initfile::headerBlock());
-    EXPECT_EQ (linesOnTop(), "");
 
     // Every widget that "New" puts back, moved away from its start.
     act (editor, "volume=-4 amp lowpower sleep=2 baud=7 release=9 velocity noteoffs pitch=4 channel=3");
@@ -102,7 +101,6 @@ TEST_F (MainComponentLook, StartsAsANewFileAndNewGoesBackToItFromAnything)
     act (editor, "new");
     EXPECT_EQ (widgetStates (editor), start);
     EXPECT_EQ (editor.initLines, initfile::headerBlock());
-    EXPECT_EQ (linesOnTop(), "");
 
     // The track range fields take four digits, nothing else.
     act (editor, "function=2 low=12a34-56");

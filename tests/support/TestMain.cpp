@@ -3,8 +3,6 @@
 
 #include "serial/platform/PortRegistry.h"
 
-#include <cstring>
-
 // Every test binary runs with JUCE initialised and this thread as the message
 // thread, like the program, in the program's look; tests see only the serial
 // devices they register. Listing the tests needs no JUCE, nor any display.
@@ -13,7 +11,7 @@ int main (int argc, char** argv)
     testing::InitGoogleTest (&argc, argv);
 
     for (int i = 1; i < argc; ++i)
-        if (std::strncmp (argv[i], "--gtest_list_tests", 18) == 0)
+        if (juce::String (argv[i]).startsWith ("--gtest_list_tests"))
             return RUN_ALL_TESTS();
 
     PortRegistry::setListOnlyRegisteredDevices (true);
