@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
-# Starts the built program on the current X display (Xvfb, no window manager),
-# finds its window by its title, checks by their colours that the status line
-# spans the 800 pixels of the content's bottom 24 and the background the 616
-# above, and ends it once through "Quit" and once through the window's close
-# button; both must exit 0.
+# Starts the built program on the X display (Xvfb, no window manager), finds
+# its window by title, checks that it is centred and, by colours, that the
+# content is 800 by 640 with the status line at the bottom; then ends it
+# through "Quit" and through the close button, each with exit code 0.
 set -euo pipefail
 program=$(realpath "$1")
 work=$(mktemp -d)
@@ -20,6 +19,9 @@ for how in quit close; do
         sleep 0.1
     done
     [ -n "$window" ] || fail "no window with the program's title"
+    read -r wx wy width height < <(xdotool getwindowgeometry "$window" | tr ',x' '  ' | awk '/Position/{x=$2;y=$3} /Geometry/{print x, y, $2, $3}')
+    read -r sw sh < <(xdpyinfo | awk '/dimensions:/{split($2, d, "x"); print d[1], d[2]}')
+    (( wx - (sw - width) / 2 <= 2 && (sw - width) / 2 - wx <= 2 && wy - (sh - height) / 2 <= 2 && (sh - height) / 2 - wy <= 2 )) || fail "the window is not centred"
     for _ in $(seq 1 25); do
         import -window "$window" "$work/shot.png"
         status=$(box '#8DA3DA')
@@ -33,7 +35,6 @@ for how in quit close; do
     if [ "$how" = quit ]; then
         xdotool mousemove --window "$window" $((x + 148 + 30)) $((y + 533 + 12)) click 1
     else
-        width=$(xdotool getwindowgeometry "$window" | sed -n 's/.*Geometry: \([0-9]*\)x.*/\1/p')
         xdotool mousemove --window "$window" $((width - 15)) $((y / 2)) click 1
     fi
     for _ in $(seq 1 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done

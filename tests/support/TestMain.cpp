@@ -3,9 +3,8 @@
 
 #include "serial/platform/PortRegistry.h"
 
-// Every test binary runs with JUCE initialised and this thread as the message
-// thread, like the program, in the program's look; tests see only the serial
-// devices they register. Listing the tests needs no JUCE, nor any display.
+// Tests run like the program: JUCE up, this the message thread, its look; they
+// see only serial devices they register. Listing them needs no display.
 int main (int argc, char** argv)
 {
     testing::InitGoogleTest (&argc, argv);
