@@ -1,20 +1,11 @@
 #include <gtest/gtest.h>
 
 #include "editor/InitLineModel.h"
+#include "editor/TriggerLine.h"
 
 #include <climits>
 
 using namespace initfile;
-
-namespace
-{
-const juce::String crlf ("\r\n");
-
-juce::String triggerLine (int n)
-{
-    return "#TRIG " + juce::String (n).paddedLeft ('0', 2) + ", 1, 0, 1, 1, 1, 1, 0, ," + crlf;
-}
-} // namespace
 
 TEST (InitLineModel, TriggerNumberIsReadOnlyFromRealTriggerLines)
 {
@@ -23,20 +14,14 @@ TEST (InitLineModel, TriggerNumberIsReadOnlyFromRealTriggerLines)
         { "#TRIG 7\r\n", 7 },
         { "#TRIG ,1", 0 },
         { "#TRIG -2,", -2 },
-        { "#TRIG G5,", 5 }, // the trimmed prefix is a set of characters
-        { "#TRIG   T 9, 1", 9 },
+        { "#TRIG   T 9, 1", 9 }, // the trimmed prefix is a set of characters
         { "#trig 01, 1", -1 },
         { "#TRIG1, 1", -1 },
         { " #TRIG 01, 1", -1 },
-        { "#BAUD 9600\r\n", -1 },
-        { "\r\n", -1 },
         { "", -1 },
     };
     for (auto& [entry, number] : cases)
         EXPECT_EQ (triggerNumberOf (entry), number) << entry;
-
-    for (auto& entry : headerBlock())
-        EXPECT_EQ (triggerNumberOf (entry), -1) << entry;
 
     EXPECT_EQ (atoiOf (" \t\r\n-12abc"), -12);
     EXPECT_EQ (atoiOf ("- 5"), 0);
@@ -46,57 +31,72 @@ TEST (InitLineModel, TriggerNumberIsReadOnlyFromRealTriggerLines)
 
 TEST (InitLineModel, NewTriggerLinesGoBeforeHigherNumbersAndAsterisks)
 {
-    // System lines always go in at the top and must not disturb the order.
-    auto lines = headerBlock();
-    for (int n : { 5, 2, 9 })
-        lines.insert (triggerLineInsertIndex (lines, n), triggerLine (n));
-    lines.insert (0, "#VOLM -3" + crlf);
-    lines.insert (triggerLineInsertIndex (lines, 7), triggerLine (7));
-    lines.insert (0, "#MIDI 1 " + crlf);
-    lines.insert (triggerLineInsertIndex (lines, 1), triggerLine (1));
+    const juce::String t3 = "#TRIG 03, 1\r\n", t4 = "#TRIG 04, 1\r\n", t7 = "#TRIG 07, 1\r\n";
+    const std::pair<juce::StringArray, int> cases[] = {
+        { {}, 0 },
+        { { t7, t3 }, 0 }, // a file keeps its order; the first higher number wins
+        { { "#BAUD 9600\r\n", "; ** mine **\r\n", t3 }, 1 },
+        { { t3, t4, t7 }, 2 }, // after the same number
+        { { t3, "#TRIG 20, 1\r\n" }, 1 },
+    };
+    for (auto& [lines, index] : cases)
+        EXPECT_EQ (triggerLineInsertIndex (lines, 4), index) << lines.joinIntoString ("");
 
-    juce::StringArray numbers;
-    for (auto& line : lines)
-        numbers.add (juce::String (triggerNumberOf (line)));
-    EXPECT_EQ (numbers.joinIntoString (" "), "-1 -1 1 2 5 7 9 -1 -1 -1 -1 -1 -1 -1");
-    EXPECT_EQ (lines[7], headerBlock()[0]);
-
-    EXPECT_EQ (triggerLineInsertIndex ({}, 3), 0);
-    // A file read from disk keeps its order; the first higher number wins.
-    EXPECT_EQ (triggerLineInsertIndex ({ triggerLine (7), triggerLine (3) }, 5), 0);
-    // A comment holding "*" takes new lines in front of it, however high up.
-    EXPECT_EQ (triggerLineInsertIndex ({ "#BAUD 9600" + crlf, "; ** mine **" + crlf, triggerLine (1) }, 4), 1);
-    // A second line for the same trigger goes after the first.
-    EXPECT_EQ (triggerLineInsertIndex ({ triggerLine (4), triggerLine (6) }, 4), 1);
-    EXPECT_EQ (triggerLineInsertIndex ({ triggerLine (20) }, 16), 0);
-}
-
-TEST (InitLineModel, LinesBeyondTheFirst128EntriesCountAsMissing)
-{
-    juce::StringArray lines;
-    for (int i = 0; i < 128; ++i)
-        lines.add ("; comment" + crlf);
-    lines.add (triggerLine (1));
-
-    EXPECT_EQ (findTriggerLine (lines, 1), 128);
-    EXPECT_EQ (findTriggerLine (lines, 2), -1);
-    EXPECT_FALSE (isPresentTriggerLine (128));
-    EXPECT_FALSE (isPresentTriggerLine (-1));
-    EXPECT_TRUE (isPresentTriggerLine (127));
+    EXPECT_EQ (findTriggerLine ({ t3, t4, t4 }, 4), 1);
+    EXPECT_EQ (findTriggerLine ({ t3 }, 4), -1);
+    EXPECT_TRUE (isPresentTriggerLine (0) && isPresentTriggerLine (127));
+    EXPECT_FALSE (isPresentTriggerLine (-1) || isPresentTriggerLine (128));
 }
 
 TEST (InitLineModel, ViewCutsOverlongEntriesButKeepsTheirLineBreak)
 {
     const auto longComment = juce::String::repeatedString ("x", 1030);
-    EXPECT_EQ (viewText ({ longComment + crlf, triggerLine (3) }),
-               longComment.substring (0, 1024) + crlf + triggerLine (3))
+    EXPECT_EQ (viewText ({ longComment + "\r\n", "#TRIG 03\r\n" }),
+               longComment.substring (0, 1024) + "\r\n#TRIG 03\r\n")
         << "the trigger line after a long comment must stay a line of its own";
-
-    // Characters are counted as code points, not bytes.
-    const auto wide = juce::String::repeatedString (juce::String (juce::CharPointer_UTF8 ("\xc3\xa9")), 1100);
-    EXPECT_EQ (viewText ({ wide + crlf }).length(), 1024 + 2);
+    EXPECT_EQ (viewText ({ longComment + "\n" }), longComment.substring (0, 1024) + "\n");
 
     // An entry of exactly the limit, and one without a line end, stay whole.
     const auto exact = juce::String::repeatedString ("y", 1024);
-    EXPECT_EQ (viewText ({ exact + crlf, "tail" }), exact + crlf + "tail");
+    EXPECT_EQ (viewText ({ exact + "\r\n", "tail" }), exact + "\r\ntail");
+}
+
+TEST (TriggerLine, BuildsFieldsInLineOrderWithTwoDigitNumber)
+{
+    const std::tuple<int, TriggerSettings, const char*> cases[] = {
+        { 9, { 2, true, 3, 7, false, 1, -7 }, "#TRIG 09, 2, 1, 3, 7, 0, 1, -7, ," },
+        { 16, { 1, false, 2, 4, true, 4, 10, 4096, 4096 }, "#TRIG 16, 1, 0, 2, 4, 1, 4, 10, 4096, 4096" },
+        { 3, { 1, false, 1, 1, true, 8, 0, 10, 5 }, "#TRIG 03, 1, 0, 1, 1, 1, 8, 0, ," }, // no range: none refused
+    };
+    for (auto& [trigger, settings, line] : cases)
+        EXPECT_EQ (triggerline::formatTriggerLine (trigger, settings), line + juce::String ("\r\n"));
+
+    // Only "Next" to "Stop" carry a range, and only a valid one.
+    const std::pair<int, int> refused[] = { { 1, 0 }, { 10, 5 }, { 4097, 4097 }, { 0, 16 }, { 1, 4097 }, { -3, 5 } };
+    EXPECT_TRUE (triggerline::isValidTrackRange (1, 1) && triggerline::isValidTrackRange (1, 4096)
+                 && triggerline::isValidTrackRange (4096, 4096));
+
+    for (int function = 1; function <= 13; ++function)
+    {
+        const bool carriesRange = function >= 2 && function <= 7;
+        EXPECT_EQ (triggerline::formatTriggerLine (3, { 1, false, 1, 1, true, function, 0, 12, 40 })
+                       .endsWith (", 12, 40" + juce::String ("\r\n")),
+                   carriesRange)
+            << function;
+
+        for (auto [low, high] : refused)
+            EXPECT_EQ (triggerline::formatTriggerLine (1, { 1, false, 1, 1, true, function, 0, low, high }).isEmpty(),
+                       carriesRange)
+                << function << ": " << low << " " << high;
+    }
+}
+
+// Lines no trigger of the editor could select; the rest through its widgets.
+TEST (TriggerLine, ReadsOnlyTriggerLinesNumberedUpTo16)
+{
+    triggerline::ParsedTriggerLine parsed;
+    for (auto* line : { "#TRIG 17, 1\r\n", "#TRIG -1, 1\r\n", "#trig 01, 1\r\n", " #TRIG 01, 1", "#TRIG ", "" })
+        EXPECT_FALSE (triggerline::parseTriggerLine (line, parsed)) << line;
+
+    EXPECT_TRUE (triggerline::parseTriggerLine ("#TRIG 00, 1", parsed) && parsed.triggerNumber == 0);
 }

@@ -3,276 +3,194 @@
 #include "editor/InitLineModel.h"
 #include "support/EditorDriver.h"
 
+#include <map>
+#include <random>
+
 using namespace testsupport;
 
 namespace
 {
-const juce::String crlf ("\r\n");
+const char* const defaults = "1 0 1 1 0 0 1 1 0 []- []-";
 
-constexpr int normal = 1, next = 2, previous = 3, randomTrack = 4, pausePlayback = 5, resume = 6, stop = 7;
-constexpr int volumeUp = 8, volumeDn = 9, midiBankUp = 10, midiBankDn = 11, trigBankUp = 12, trigBankDn = 13;
-constexpr int edge = 1, level = 2, latch = 3;
-
-const juce::String defaults = "1 0 1 1 0 0 1 1 0 []- []-";
+// Ways to set a trigger up, each with the line it must build after the
+// trigger number; none where the track range must be refused.
+const std::pair<const char*, const char*> presets[] = {
+    { "reset", ", 1, 0, 1, 1, 1, 1, 0, ," },
+    { "reset function=2 low=3 high=40", ", 1, 0, 1, 1, 1, 2, 0, 3, 40" },
+    { "reset function=7 low=9 high=9", ", 1, 0, 1, 0, 0, 7, 0, 9, 9" },
+    { "reset function=2 low=10 high=5", "" },
+    { "reset function=3 low=1 high=", "" },
+    { "reset function=6 low=0 high=4", "" },
+    { "reset interface=2 type=3 lock trigvolume=-20", ", 2, 1, 3, 4, 1, 1, -20, ," },
+    { "reset type=2", ", 1, 0, 2, 0, 1, 1, 0, ," },
+    { "reset function=8", ", 1, 0, 1, 0, 0, 8, 0, ," },
+    { "reset lock loop function=12", ", 1, 0, 1, 7, 1, 12, 0, ," },
+};
 
 class TriggerEditing : public EditorTest
 {
 protected:
-    // The trigger lines in list order, once the view is seen to show the list.
-    juce::String triggerLines() const
+    // Runs each row's actions, then expects the trigger widgets they leave.
+    void expectSteps (std::initializer_list<std::pair<juce::String, const char*>> steps)
     {
-        EXPECT_EQ (editor.initTextEditor->getText(), editor.initLines.joinIntoString ({}).replace (crlf, "\n"));
-        juce::String lines;
-        for (auto& entry : editor.initLines)
-            if (initfile::triggerNumberOf (entry) >= 0)
-                lines << entry;
-        return lines;
-    }
-
-    void expectOneTrackRangeError()
-    {
-        ASSERT_EQ (alerts.shown().size(), 1u);
-        const auto& alert = alerts.shown().front();
-        EXPECT_EQ (alert.title, "Track Range Error");
-        EXPECT_EQ (alert.message,
-                   "Track Range values for this Trigger Function type must be set to 1 - 4096, with HIGH >= LOW");
-        EXPECT_EQ (alert.icon, juce::MessageBoxIconType::InfoIcon);
-        EXPECT_EQ (alert.buttons, juce::StringArray ("OK"));
-        EXPECT_EQ (countOpenAlertWindows(), 1);
-        EXPECT_TRUE (dismissAlertWindows());
-        alerts.clear();
-    }
-
-    void addLine (int trigger, int function = normal, const juce::String& low = {}, const juce::String& high = {})
-    {
-        pick (*editor.triggerComboBox, trigger);
-        pick (*editor.functionBox, function);
-        typeInto (*editor.lowText, low);
-        typeInto (*editor.highText, high);
-        click (*editor.addButton);
+        for (auto& [actions, widgets] : steps)
+        {
+            act (editor, actions);
+            EXPECT_EQ (triggerWidgets (editor), juce::String (widgets)) << actions;
+        }
     }
 };
 } // namespace
 
-TEST_F (TriggerEditing, FunctionRuleFollowsItsTable)
+TEST_F (TriggerEditing, FunctionTypeAndInterfaceRules)
 {
-    const std::pair<int, const char*> table[] = {
-        { normal, "1 0 1 1 0 0 1 1 0 []- []-" },
-        { next, "1 0 1 1 0 0 1 2 0 [1] [16]" },
-        { previous, "1 0 1 1 0 0 1 3 0 [1] [16]" },
-        { randomTrack, "1 0 1 1 0 0 1 4 0 [1] [16]" },
-        { pausePlayback, "1 0 1 0- 0 0 0- 5 0- [1] [16]" },
-        { resume, "1 0 1 0- 0 0 0- 6 0- [1] [16]" },
-        { stop, "1 0 1 0- 0 0 0- 7 0- [1] [16]" },
-        { volumeUp, "1 0 1- 0- 0 0 0- 8 0- []- []-" },
-        { volumeDn, "1 0 1- 0- 0 0 0- 9 0- []- []-" },
+    // Each function replaces a typed range, Re-Triggers off and a trigger volume.
+    const char* const functionRule[] = {
+        "1 0 1 1 0 0 1 1 0 []- []-",     "1 0 1 1 0 0 1 2 0 [1] [16]",    "1 0 1 1 0 0 1 3 0 [1] [16]",
+        "1 0 1 1 0 0 1 4 0 [1] [16]",    "1 0 1 0- 0 0 0- 5 0- [1] [16]", "1 0 1 0- 0 0 0- 6 0- [1] [16]",
+        "1 0 1 0- 0 0 0- 7 0- [1] [16]", "1 0 1- 0- 0 0 0- 8 0- []- []-", "1 0 1- 0- 0 0 0- 9 0- []- []-",
     };
+    for (int f = 1; f <= 9; ++f)
+        expectSteps ({ { "function=" + juce::String (f == 2 ? 3 : 2)
+                             + " low=77 retrigger trigvolume=-9 function=" + juce::String (f),
+                         functionRule[f - 1] } });
 
-    for (auto& [function, expected] : table)
-    {
-        // A typed range, Re-Triggers off and a trigger volume, all of which the rule replaces.
-        pick (*editor.functionBox, function == next ? previous : next);
-        typeInto (*editor.lowText, "77");
-        click (*editor.retriggerToggleButton);
-        drag (*editor.trigVolumeSlider, -9);
-
-        pick (*editor.functionBox, function);
-        EXPECT_EQ (triggerWidgets (editor), expected) << function;
-    }
-
-    // A bank function leaves every other widget as it was.
-    pick (*editor.functionBox, stop);
-    typeInto (*editor.lowText, "3");
-    pick (*editor.typeBox, latch);
-    click (*editor.lockToggle);
-
-    for (int function : { midiBankUp, midiBankDn, trigBankUp, trigBankDn })
-    {
-        pick (*editor.functionBox, function);
-        EXPECT_EQ (triggerWidgets (editor), "1 0 3 0 0- 1 0- " + juce::String (function) + " 0- [3] [16]");
-    }
+    expectSteps ({
+        // A bank function leaves every other widget as it was.
+        { "function=7 low=3 type=3 lock function=10", "1 0 3 0 0- 1 0- 10 0- [3] [16]" },
+        { "function=13", "1 0 3 0 0- 1 0- 13 0- [3] [16]" },
+        { "reset retrigger loop type=2", "1 0 2 0- 0- 0 1 1 0 []- []-" },
+        { "type=3", "1 0 3 0 0- 0 1 1 0 []- []-" },
+        { "type=1", defaults },
+        // Active interfaces invert, and the toggle stays the user's to change.
+        { "interface=2", "2 1 1 1 0 0 1 1 0 []- []-" },
+        { "invert invert interface=1", defaults },
+        // "Pause" while the type already is "Edge": no type rule follows, "Loop" stays.
+        { "loop function=5", "1 0 1 0- 1 0 0- 5 0- [1] [16]" },
+        { "function=1 type=2 function=5", "1 0 1 1 0 0 0- 5 0- [1] [16]" }, // "Edge" again
+    });
     EXPECT_EQ (editor.initLines, initfile::headerBlock()) << "none of this wrote a line";
-}
-
-TEST_F (TriggerEditing, TypeAndInterfaceRules)
-{
-    pick (*editor.typeBox, latch);
-    EXPECT_EQ (triggerWidgets (editor), "1 0 3 0 0- 0 1 1 0 []- []-");
-    pick (*editor.typeBox, edge);
-    EXPECT_EQ (triggerWidgets (editor), defaults);
-
-    // Active interfaces invert, and the toggle stays the user's to change.
-    pick (*editor.interfaceComboBox, 2);
-    EXPECT_EQ (triggerWidgets (editor), "2 1 1 1 0 0 1 1 0 []- []-");
-    click (*editor.invertToggle);
-    click (*editor.invertToggle);
-    pick (*editor.interfaceComboBox, 1);
-    EXPECT_EQ (triggerWidgets (editor), defaults);
-
-    // "Pause" while the type already is "Edge": no type rule follows, "Loop" stays.
-    click (*editor.loopToggleButton);
-    pick (*editor.functionBox, pausePlayback);
-    EXPECT_EQ (triggerWidgets (editor), "1 0 1 0- 1 0 0- 5 0- [1] [16]");
-
-    // "Pause" while the type is "Level": the type rule for "Edge" follows, but
-    // only after the function rule has returned.
-    pick (*editor.functionBox, normal);
-    pick (*editor.typeBox, level);
-    editor.functionBox->setSelectedId (pausePlayback, juce::sendNotificationSync);
-    EXPECT_FALSE (editor.retriggerToggleButton->getToggleState()) << "the type rule must not run inside";
-    deliverPendingMessages();
-    EXPECT_EQ (triggerWidgets (editor), "1 0 1 1 0 0 0- 5 0- [1] [16]");
 }
 
 TEST_F (TriggerEditing, LinesShowTheirValuesWithTheirOwnEnablement)
 {
-    for (auto* line :
-         { "#TRIG 06, 1, 0, 3, 6, 1, 12, 4, 9, 9", "#TRIG 05,1,0,3,0,0,8,5", "#TRIG 04, 1, 0, 2, 1, 1, 1, 0, ,",
-           "#TRIG 03, 9, 0, 0, 1, 1, 99, 30, , ", "#TRIG 16, 2, 1, 3, 7, 0, 4, -20, 100, 200" })
-        editor.initLines.insert (0, line + crlf);
+    const std::pair<const char*, const char*> cases[] = {
+        // Each function's enablement; "Loop" stays editable whatever the type.
+        { "#TRIG 02, 1, 0, 1, 1, 1, 2, 3, 5, 9", "1 0 1 1 0 0 1 2 3 [5] [9]" },
+        { "#TRIG 02, 1, 0, 1, 1, 1, 3, 0, 5, 9", "1 0 1 1 0 0 1 3 0 [5] [9]" },
+        { "#TRIG 02, 1, 0, 3, 3, 1, 4, 0, ,", "1 0 3 1 1 0 1 4 0- [] []" },
+        { "#TRIG 02, 1, 0, 1, 1, 1, 5, 0, 5, 9", "1 0 1 1- 0 0 1- 5 0- [5] [9]" },
+        { "#TRIG 02, 1, 0, 1, 1, 1, 6, 0, 5, 9", "1 0 1 1- 0 0 1- 6 0- [5] [9]" },
+        { "#TRIG 02, 1, 0, 1, 0, 0, 7, 0, 5, 9", "1 0 1 0- 0 0 0- 7 0- [5] [9]" },
+        { "#TRIG 02, 1, 0, 3, 6, 1, 12, 4, 9, 9", "1 0 3 0- 1 1 1- 12 4- [9]- [9]-" },
+        // "Level" keeps Re-Triggers as written, but not editable.
+        { "#TRIG 02, 2, 1, 2, 1, 1, 1, 0, ,", "2 1 2 1- 0 0 1 1 0 [] []" },
+        // Any number but 0 switches on; the flags' low three bits count.
+        { "#TRIG 02, 1, 2, 1, 8, 0, 1, 0, ,", "1 1 1 0 0 0 0 1 0 [] []" },
+        { "#TRIG 02, 1, -1, 1, 13, 5, 1, 0, ,", "1 1 1 1 0 1 1 1 0 [] []" },
+        { "#TRIG 02, 1, 0, 1, 1, -3, 1, 0, ,", "1 0 1 1 0 0 1 1 0 [] []" },
+        // The limits of every field; out of range, a field keeps the default.
+        { "#TRIG 02, 2, 0, 3, 0, 0, 13, -20, 1, 4096", "2 0 3 0- 0 0 0- 13 -20- [1]- [4096]-" },
+        { "#TRIG 02, 2, 0, 1, 0, 0, 3, 10, 4096, 1", "2 0 1 0 0 0 0 3 10 [4096] [1]" },
+        { "#TRIG 02, 0, 0, 4, 0, 0, 14, -21, 4097, 0", "1 0 1 0 0 0 0 1 0 [] []" },
+        { "#TRIG 02, 3, 0, 0, 1, 1, 0, 11, , ", "1 0 1 1 0 0 1 1 0 [] []" },
+    };
+    for (auto& [line, widgets] : cases)
+    {
+        editor.initLines = { line + juce::String ("\r\n") };
+        expectSteps ({ { "trigger=2", widgets }, { "trigger=1", defaults } });
+    }
 
-    // "Loop" stays editable, unlike after picking "Latch"; the volume does not.
-    pick (*editor.triggerComboBox, 16);
-    EXPECT_EQ (triggerWidgets (editor), "2 1 3 1 1 1 0 4 -20- [100] [200]");
-    EXPECT_EQ (enabledButtons (editor), "Update Delete Copy");
-
-    // Out-of-range fields keep the defaults; "Normal" leaves the range editable.
-    pick (*editor.triggerComboBox, 3);
-    EXPECT_EQ (triggerWidgets (editor), "1 0 1 1 0 0 1 1 0 [] []");
-
-    // "Level" with flags 1: Re-Triggers stays on although disabled, and an
-    // update writes it back unchanged.
-    pick (*editor.triggerComboBox, 4);
-    EXPECT_EQ (triggerWidgets (editor), "1 0 2 1- 0 0 1 1 0 [] []");
-    click (*editor.updateButton);
-    EXPECT_EQ (editor.initLines[editor.findTriggerLine (4)], "#TRIG 04, 1, 0, 2, 1, 1, 1, 0, ," + crlf);
-
-    // A line without blanks is one token: only the trigger number is read.
-    pick (*editor.triggerComboBox, 5);
-    EXPECT_EQ (triggerWidgets (editor), "1 0 1 1 0 0 1 1 0 [] []");
-
-    // A bank function leaves nothing but the type box and "Loop" editable.
-    pick (*editor.triggerComboBox, 6);
-    EXPECT_EQ (triggerWidgets (editor), "1 0 3 0- 1 1 1- 12 4- [9]- [9]-");
-
-    // Unwritten edits are dropped when another trigger is picked, and kept
-    // when the same one is.
-    pick (*editor.interfaceComboBox, 2);
-    pick (*editor.triggerComboBox, 6);
-    EXPECT_EQ (editor.interfaceComboBox->getSelectedId(), 2);
-    pick (*editor.triggerComboBox, 7);
-    EXPECT_EQ (triggerWidgets (editor), defaults);
-    EXPECT_EQ (enabledButtons (editor), "Add");
-
-    // A typed range under a function without one is emptied by the build.
-    pick (*editor.triggerComboBox, 3);
-    typeInto (*editor.lowText, "12");
-    pick (*editor.functionBox, trigBankUp);
-    click (*editor.updateButton);
-    EXPECT_EQ (editor.initLines[editor.findTriggerLine (3)], "#TRIG 03, 1, 0, 1, 1, 1, 12, 0, ," + crlf);
-    EXPECT_EQ (editor.lowText->getText() + editor.highText->getText(), "");
-    triggerLines();
+    // Unwritten edits stay while the same trigger is picked again; a function
+    // without a range empties the typed range.
+    editor.initLines = { "#TRIG 02, 1, 0, 2, 1, 1, 1, 0, ,\r\n" };
+    expectSteps (
+        { { "trigger=2 interface=2 trigger=2 function=6 low=12 function=12 update", "2 1 1 1 0 0 0- 12 0- [] []" } });
+    EXPECT_EQ (editor.initLines, juce::StringArray ("#TRIG 02, 2, 1, 1, 1, 0, 12, 0, ,\r\n"));
 }
 
-TEST_F (TriggerEditing, RefusedRangeOnUpdateKeepsTheSavedLine)
+TEST_F (TriggerEditing, RefusedRangeSaysWhyAndTestFollowsTheLineOnlyWithAnOpenPort)
 {
-    addLine (3, next, "1", "16");
-    addLine (8, stop, "2", "3");
-    pick (*editor.triggerComboBox, 3);
-    const auto linesBefore = editor.initLines;
-    const auto viewBefore = editor.initTextEditor->getText();
-
-    typeInto (*editor.highText, "");
-    click (*editor.updateButton);
-
-    expectOneTrackRangeError();
-    EXPECT_EQ (editor.initLines, linesBefore);
-    EXPECT_EQ (editor.initTextEditor->getText(), viewBefore);
-    EXPECT_EQ (enabledButtons (editor), "Update Delete Copy");
-
-    // Corrected, the same "Update" replaces the line in place.
-    typeInto (*editor.highText, "9");
-    click (*editor.updateButton);
-    EXPECT_EQ (triggerLines(),
-               "#TRIG 03, 1, 0, 1, 1, 1, 2, 0, 1, 9" + crlf + "#TRIG 08, 1, 0, 1, 0, 0, 7, 0, 2, 3" + crlf);
-}
-
-TEST_F (TriggerEditing, RefusedRangeOnCopyChangesNothing)
-{
-    addLine (4);
-    addLine (3, stop, "6", "8");
-    addLine (15);
-    pick (*editor.triggerComboBox, 3);
-    const auto linesBefore = editor.initLines;
-    const auto viewBefore = editor.initTextEditor->getText();
-
-    typeInto (*editor.lowText, "9");
-    click (*editor.copyButton);
-
-    expectOneTrackRangeError();
-    EXPECT_EQ (editor.triggerComboBox->getSelectedId(), 3);
-    EXPECT_EQ (editor.initLines, linesBefore);
-    EXPECT_EQ (editor.initTextEditor->getText(), viewBefore);
-    EXPECT_EQ (enabledButtons (editor), "Update Delete Copy");
-    EXPECT_EQ (editor.lowText->getText(), "9") << "what was typed stays, to be corrected";
-
-    // Nor does it at trigger 15, where a copy would have reached the last one.
-    pick (*editor.triggerComboBox, 15);
-    pick (*editor.functionBox, resume);
-    typeInto (*editor.highText, "0");
-    click (*editor.copyButton);
-
-    expectOneTrackRangeError();
-    EXPECT_EQ (editor.triggerComboBox->getSelectedId(), 15);
-    EXPECT_EQ (editor.initLines, linesBefore);
-    EXPECT_EQ (enabledButtons (editor), "Update Delete Copy");
-
-    // Corrected, the copy reaches trigger 16; there, "Copy" has nowhere to go.
-    typeInto (*editor.highText, "5");
-    click (*editor.copyButton);
-    EXPECT_EQ (editor.triggerComboBox->getSelectedId(), 16);
-    EXPECT_TRUE (triggerLines().endsWith ("#TRIG 15, 1, 0, 1, 1, 1, 1, 0, ," + crlf
-                                          + "#TRIG 16, 1, 0, 1, 0, 0, 6, 0, 1, 5" + crlf));
-    const auto linesAtTheEnd = editor.initLines;
-    click (*editor.copyButton);
-    EXPECT_EQ (editor.triggerComboBox->getSelectedId(), 16);
-    EXPECT_EQ (editor.initLines, linesAtTheEnd);
-    EXPECT_EQ (enabledButtons (editor), "Update Delete");
-}
-
-TEST_F (TriggerEditing, DeleteKeepsTheWidgetsAndResetKeepsTheLine)
-{
-    addLine (6, resume, "20", "30");
-    const auto line = triggerLines();
-    const auto shown = triggerWidgets (editor);
-
-    click (*editor.deleteButton);
+    act (editor, "function=2 high= add");
+    ASSERT_EQ (alerts.shown().size(), 1u);
+    const auto& alert = alerts.shown().front();
+    EXPECT_EQ (alert.title, "Track Range Error");
+    EXPECT_EQ (alert.message,
+               "Track Range values for this Trigger Function type must be set to 1 - 4096, with HIGH >= LOW");
+    EXPECT_TRUE (dismissAlertWindows());
     EXPECT_EQ (editor.initLines, initfile::headerBlock());
-    EXPECT_EQ (triggerWidgets (editor), shown);
-    EXPECT_EQ (enabledButtons (editor), "Add");
 
-    click (*editor.addButton);
-    click (*editor.resetButton);
-    EXPECT_EQ (triggerWidgets (editor), defaults);
-    EXPECT_EQ (triggerLines(), line);
-    EXPECT_EQ (enabledButtons (editor), "Update Delete Copy");
-}
-
-TEST_F (TriggerEditing, TestFollowsTheSelectedLineOnlyWithAnOpenPort)
-{
-    click (*editor.addButton);
-    pick (*editor.triggerComboBox, 2);
+    act (editor, "function=1 add trigger=2");
     editor.testButton->setEnabled (true);
-    click (*editor.addButton);
+    act (editor, "add");
     EXPECT_TRUE (editor.testButton->isEnabled()) << "without a port a line leaves \"Test\" as it was";
 
     editor.comPortOpen = true;
-    pick (*editor.triggerComboBox, 3);
-    EXPECT_FALSE (editor.testButton->isEnabled());
-    click (*editor.addButton);
-    EXPECT_TRUE (editor.testButton->isEnabled());
-    click (*editor.deleteButton);
-    EXPECT_FALSE (editor.testButton->isEnabled());
-    pick (*editor.triggerComboBox, 1);
-    EXPECT_TRUE (editor.testButton->isEnabled());
+    juce::String buttons;
+    for (auto* actions : { "trigger=3", "add", "delete", "trigger=1" })
+        if (act (editor, actions))
+            buttons << widgetStates (editor, "add update delete copy test") << "|";
+    EXPECT_EQ (buttons, ". - - - -|- . . . .|. - - - -|- . . . .|");
+}
+
+// Many user actions from a fixed seed, each checked against a model of the
+// lines the user has written and of the line the widgets build.
+TEST_F (TriggerEditing, RandomUserActionsKeepFileAndWidgetsConsistent)
+{
+    std::mt19937 rng{ 20240611u };
+    const auto random = [&rng] (int n) { return std::uniform_int_distribution<int> (0, n - 1) (rng); };
+    const juce::String buttons[] = { "add", "update", "copy", "delete" };
+    std::map<int, juce::String> lines; // by trigger number
+    juce::String built = presets[0].second;
+    int writes = 0, refusals = 0;
+
+    for (int step = 0; step < 1500 && ! HasFailure(); ++step)
+    {
+        const int trigger = editor.triggerComboBox->getSelectedId(), action = random (10);
+        if (action < 2)
+        {
+            const int next = random (16) + 1;
+            if (next != trigger)
+                built = lines.count (next) > 0 ? lines[next].fromFirstOccurrenceOf (",", true, false).trimEnd()
+                                               : presets[0].second;
+            act (editor, "trigger=" + juce::String (next));
+        }
+        else if (action < 6)
+        {
+            const auto& preset = presets[random ((int) std::size (presets))];
+            act (editor, preset.first);
+            built = preset.second;
+        }
+        else if (const auto button = buttons[action - 6]; widgetStates (editor, button) == ".")
+        {
+            act (editor, button);
+            const int target = button == "delete" ? 0 : button == "copy" ? (trigger < 16 ? trigger + 1 : 0) : trigger;
+            const bool refused = target > 0 && built.isEmpty();
+            ASSERT_EQ (alerts.shown().size(), refused ? 1u : 0u);
+            ASSERT_TRUE (dismissAlertWindows());
+            alerts.clear();
+            refusals += refused;
+
+            if (button == "delete")
+                lines.erase (trigger);
+            else if (target > 0 && ! refused)
+                lines[target] = "#TRIG " + juce::String (target).paddedLeft ('0', 2) + built + "\r\n", ++writes;
+            ASSERT_EQ (editor.triggerComboBox->getSelectedId(), target > trigger && ! refused ? target : trigger);
+        }
+
+        // The list holds exactly the lines written, in ascending order above
+        // the header; the view shows the list; the buttons fit the trigger.
+        juce::String expected;
+        for (auto& written : lines)
+            expected << written.second;
+        const auto text = editor.initLines.joinIntoString ({});
+        ASSERT_EQ (text, expected + initfile::headerBlock().joinIntoString ({})) << "step " << step;
+        ASSERT_EQ (editor.initTextEditor->getText(), text.replace ("\r\n", "\n"));
+        EXPECT_EQ (widgetStates (editor, "add update delete"),
+                   lines.count (editor.triggerComboBox->getSelectedId()) > 0 ? "- . ." : ". - -");
+    }
+
+    // The mix must keep reaching every road, or the run proves little.
+    EXPECT_GT (writes, 100);
+    EXPECT_GT (refusals, 30);
 }

@@ -11,94 +11,108 @@ namespace testsupport
 {
 bool deliverPendingMessages (int timeoutMs)
 {
-    // The queue is first in, first out: once a marker posted now has arrived,
-    // everything queued before it has been delivered too.
+    // First in, first out: once this marker arrives, all before it has too.
     auto delivered = std::make_shared<bool> (false);
     juce::MessageManager::callAsync ([delivered] { *delivered = true; });
-
     const auto deadline = juce::Time::getMillisecondCounter() + (juce::uint32) timeoutMs;
 
-    while (! *delivered)
-    {
-        if (juce::Time::getMillisecondCounter() >= deadline)
-            return false;
-
+    while (! *delivered && juce::Time::getMillisecondCounter() < deadline)
         juce::MessageManager::getInstance()->runDispatchLoopUntil (0);
+
+    return *delivered;
+}
+
+// What a user does to the widget: picks the item id, drags to the value,
+// types the text or clicks. Only an enabled widget reacts to a user, and a
+// box offers only its items.
+static bool perform (juce::Component* widget, const juce::String& value)
+{
+    auto* box = dynamic_cast<juce::ComboBox*> (widget);
+
+    if (widget == nullptr || ! widget->isEnabled() || (box != nullptr && box->indexOfItemId (value.getIntValue()) < 0))
+    {
+        ADD_FAILURE() << "no user can do that to " << (widget ? widget->getName() : "a missing widget");
+        return false;
     }
 
+    if (box != nullptr)
+        box->setSelectedId (value.getIntValue(), juce::sendNotificationSync);
+    else if (auto* slider = dynamic_cast<juce::Slider*> (widget))
+        slider->setValue (value.getDoubleValue(), juce::sendNotificationSync);
+    else if (auto* field = dynamic_cast<juce::TextEditor*> (widget))
+        field->setHighlightedRegion ({ 0, field->getTotalNumChars() }), field->insertTextAtCaret (value);
+    else if (auto* button = dynamic_cast<juce::Button*> (widget))
+        button->triggerClick();
+
+    return deliverPendingMessages();
+}
+
+// The widgets a test names, by their place in the editor's creation order.
+static juce::Component* widgetNamed (const MainComponent& editor, const juce::String& name)
+{
+    static const auto names = juce::StringArray::fromTokens (
+        "- - - quit - function type invert poly low high new - - - - - - baud - volume - - view trigger interface add "
+        "update delete - - retrigger reset - - amp - test port - - - trigvolume - stop copy velocity release - "
+        "lowpower - sleep pitch - noteoffs loop lock channel -",
+        false);
+    return name == "-" ? nullptr : editor.getChildComponent (names.indexOf (name));
+}
+
+bool act (MainComponent& editor, const juce::String& actions)
+{
+    for (auto& action : juce::StringArray::fromTokens (actions, " ", {}))
+        if (! perform (widgetNamed (editor, action.upToFirstOccurrenceOf ("=", false, false)),
+                       action.fromFirstOccurrenceOf ("=", false, false)))
+            return false;
     return true;
 }
 
-void pick (juce::ComboBox& box, int itemId)
+juce::String widgetStates (const MainComponent& editor, const juce::String& names)
 {
-    box.setSelectedId (itemId, juce::sendNotificationSync);
-    deliverPendingMessages();
-}
-
-void click (juce::Button& button)
-{
-    button.triggerClick();
-    deliverPendingMessages();
-}
-
-void typeInto (juce::TextEditor& field, const juce::String& text)
-{
-    field.setHighlightedRegion ({ 0, field.getTotalNumChars() });
-    field.insertTextAtCaret (text);
-    deliverPendingMessages();
-}
-
-void drag (juce::Slider& slider, double value)
-{
-    slider.setValue (value, juce::sendNotificationSync);
-    deliverPendingMessages();
-}
-
-//==============================================================================
-class AlertRecorder::RecordingLookAndFeel : public juce::LookAndFeel_V4
-{
-public:
-    juce::AlertWindow* createAlertWindow (const juce::String& title, const juce::String& message,
-                                          const juce::String& button1, const juce::String& button2,
-                                          const juce::String& button3, juce::MessageBoxIconType iconType,
-                                          int numButtons, juce::Component* associatedComponent) override
+    auto widgets = editor.getChildren();
+    if (names.isNotEmpty())
     {
-        ShownAlert alert{ iconType, title, message, {} };
-        const juce::String buttonTexts[] = { button1, button2, button3 };
-        for (int i = 0; i < juce::jlimit (0, 3, numButtons); ++i)
-            alert.buttons.add (buttonTexts[i]);
-        shown.push_back (alert);
-
-        return LookAndFeel_V4::createAlertWindow (title, message, button1, button2, button3, iconType, numButtons,
-                                                  associatedComponent);
+        widgets.clear();
+        for (auto& name : juce::StringArray::fromTokens (names, " ", {}))
+            widgets.add (widgetNamed (editor, name));
     }
 
-    std::vector<ShownAlert> shown;
-};
-
-// A program installs JUCE's X error handler, which ignores the harmless errors
-// that an alert window causes under a bare Xvfb without a window manager; a
-// test binary is no JUCE application and would get Xlib's handler, which exits.
-static void ignoreXErrors()
-{
-#if JUCE_LINUX
-    // The same library instance that JUCE opens; it stays loaded.
-    if (auto* x11 = dlopen ("libX11.so.6", RTLD_LAZY | RTLD_GLOBAL))
+    juce::StringArray states;
+    for (auto* widget : widgets)
     {
-        using Handler = int (*) (void*, void*);
-        using SetHandler = Handler (*) (Handler);
-
-        if (auto setHandler = reinterpret_cast<SetHandler> (dlsym (x11, "XSetErrorHandler")))
-            setHandler ([] (void*, void*) { return 0; });
+        juce::String s;
+        if (auto* toggle = dynamic_cast<juce::ToggleButton*> (widget))
+            s << (int) toggle->getToggleState();
+        else if (auto* box = dynamic_cast<juce::ComboBox*> (widget))
+            s << box->getSelectedId();
+        else if (auto* slider = dynamic_cast<juce::Slider*> (widget))
+            s << slider->getValue();
+        else if (auto* field = dynamic_cast<juce::TextEditor*> (widget))
+            s << "[" << (field->isMultiLine() ? juce::String (field->getTotalNumChars()) : field->getText()) << "]";
+        states.add (widget->isEnabled() ? (s.isEmpty() ? "." : s) : s + "-");
     }
-#endif
+    return states.joinIntoString (" ");
+}
+
+juce::String triggerWidgets (const MainComponent& editor)
+{
+    return widgetStates (editor, "interface invert type retrigger loop lock poly function trigvolume low high");
 }
 
 AlertRecorder::AlertRecorder()
-    : lookAndFeel (std::make_unique<RecordingLookAndFeel>())
 {
-    ignoreXErrors();
-    juce::LookAndFeel::setDefaultLookAndFeel (lookAndFeel.get());
+#if JUCE_LINUX
+    // JUCE's X error handler ignores the harmless errors an alert window causes
+    // under a bare Xvfb; a test binary is no JUCE application and gets Xlib's,
+    // which exits. The same library instance that JUCE opens; it stays loaded.
+    if (auto* x11 = dlopen ("libX11.so.6", RTLD_LAZY | RTLD_GLOBAL))
+    {
+        using Handler = int (*) (void*, void*);
+        if (auto setHandler = reinterpret_cast<Handler (*) (Handler)> (dlsym (x11, "XSetErrorHandler")))
+            setHandler ([] (void*, void*) { return 0; });
+    }
+#endif
+    juce::LookAndFeel::setDefaultLookAndFeel (this);
 }
 
 AlertRecorder::~AlertRecorder()
@@ -107,84 +121,31 @@ AlertRecorder::~AlertRecorder()
     juce::LookAndFeel::setDefaultLookAndFeel (nullptr);
 }
 
-const std::vector<ShownAlert>& AlertRecorder::shown() const
+juce::AlertWindow* AlertRecorder::createAlertWindow (const juce::String& title, const juce::String& message,
+                                                     const juce::String& button1, const juce::String& button2,
+                                                     const juce::String& button3, juce::MessageBoxIconType icon,
+                                                     int numButtons, juce::Component* associated)
 {
-    return lookAndFeel->shown;
+    alerts.push_back ({ title, message });
+    return LookAndFeel_V4::createAlertWindow (title, message, button1, button2, button3, icon, numButtons, associated);
 }
 
-void AlertRecorder::clear()
-{
-    lookAndFeel->shown.clear();
-}
-
-//==============================================================================
-static juce::Array<juce::AlertWindow*> openAlertWindows()
-{
-    juce::Array<juce::AlertWindow*> alerts;
-    auto& manager = *juce::ModalComponentManager::getInstance();
-
-    for (int i = 0; i < manager.getNumModalComponents(); ++i)
-        if (auto* alert = dynamic_cast<juce::AlertWindow*> (manager.getModalComponent (i)))
-            alerts.add (alert);
-
-    return alerts;
-}
-
+// Only alert windows go modal in the editor.
 int countOpenAlertWindows()
 {
-    return openAlertWindows().size();
+    return juce::ModalComponentManager::getInstance()->getNumModalComponents();
 }
 
 bool dismissAlertWindows (int timeoutMs)
 {
-    for (auto* alert : openAlertWindows())
-    {
-        juce::Button* firstButton = nullptr;
+    // What the one "OK" button of a message box does; the modal manager
+    // deletes each box a message later.
+    auto& manager = *juce::ModalComponentManager::getInstance();
+    for (int i = manager.getNumModalComponents(); --i >= 0;)
+        manager.getModalComponent (i)->exitModalState (0);
 
-        for (auto* child : alert->getChildren())
-            if ((firstButton = dynamic_cast<juce::TextButton*> (child)) != nullptr)
-                break;
-
-        if (firstButton != nullptr)
-            firstButton->triggerClick();
-        else
-            alert->exitModalState (0);
-    }
-
-    // The click arrives as a message; the box leaves the modal state then and
-    // is deleted by the modal manager a message later.
     const bool closed = runMessageLoopUntil ([] { return countOpenAlertWindows() == 0; }, timeoutMs);
     return deliverPendingMessages() && closed;
-}
-
-//==============================================================================
-juce::String triggerWidgets (const MainComponent& e)
-{
-    juce::StringArray state;
-    const auto add = [&state] (const juce::Component& c, const juce::String& value)
-    { state.add (value + (c.isEnabled() ? "" : "-")); };
-
-    add (*e.interfaceComboBox, juce::String (e.interfaceComboBox->getSelectedId()));
-    add (*e.invertToggle, juce::String ((int) e.invertToggle->getToggleState()));
-    add (*e.typeBox, juce::String (e.typeBox->getSelectedId()));
-    for (auto* toggle :
-         { e.retriggerToggleButton.get(), e.loopToggleButton.get(), e.lockToggle.get(), e.polyToggle.get() })
-        add (*toggle, juce::String ((int) toggle->getToggleState()));
-    add (*e.functionBox, juce::String (e.functionBox->getSelectedId()));
-    add (*e.trigVolumeSlider, juce::String (e.trigVolumeSlider->getValue()));
-    add (*e.lowText, "[" + e.lowText->getText() + "]");
-    add (*e.highText, "[" + e.highText->getText() + "]");
-    return state.joinIntoString (" ");
-}
-
-juce::String enabledButtons (const MainComponent& e)
-{
-    juce::StringArray names;
-    for (auto* button :
-         { e.addButton.get(), e.updateButton.get(), e.deleteButton.get(), e.copyButton.get(), e.testButton.get() })
-        if (button->isEnabled())
-            names.add (button->getButtonText());
-    return names.joinIntoString (" ");
 }
 
 void EditorTest::SetUp()

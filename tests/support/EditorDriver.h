@@ -5,67 +5,58 @@
 
 #include "editor/MainComponent.h"
 
-#include <memory>
 #include <vector>
 
-// Driving the editor's widgets as a user does, and catching the message boxes
-// it shows, for tests on the message thread under a (virtual) display.
+// Driving the editor as a user does, on the message thread under a display.
 namespace testsupport
 {
-// Delivers every message already queued, and what those post in turn, within
-// the time limit. Fast enough to call after every single user action.
+// Delivers every message already queued, and what those post in turn.
 bool deliverPendingMessages (int timeoutMs = 2000);
 
-// User actions, each followed by what it caused. As in the real widgets,
-// picking the item already selected notifies nobody and a disabled button
-// ignores a click; typeInto types over the whole text, restrictions applying.
-void pick (juce::ComboBox& box, int itemId);
-void click (juce::Button& button);
-void typeInto (juce::TextEditor& field, const juce::String& text);
-void drag (juce::Slider& slider, double value);
+// Runs user actions separated by blanks, each followed by what it caused:
+// "widget=value" picks an item id, drags a slider or types over a field's
+// text, "widget" clicks (names in EditorDriver.cpp). One that no user can do
+// (a disabled widget, an item the box lacks) fails the test, returning false.
+bool act (MainComponent& editor, const juce::String& actions);
 
-//==============================================================================
 struct ShownAlert
 {
-    juce::MessageBoxIconType icon = juce::MessageBoxIconType::NoIcon;
     juce::String title, message;
-    juce::StringArray buttons;
 };
 
-// While alive, the default look-and-feel records every alert window created
-// through it; its destructor closes whatever alert is still open.
-class AlertRecorder
+// While alive, the default look-and-feel, recording every alert window
+// created through it; its destructor closes whatever alert is still open.
+class AlertRecorder : public juce::LookAndFeel_V4
 {
 public:
     AlertRecorder();
-    ~AlertRecorder();
-
-    const std::vector<ShownAlert>& shown() const;
-    void clear();
+    ~AlertRecorder() override;
+    juce::AlertWindow* createAlertWindow (const juce::String&, const juce::String&, const juce::String&,
+                                          const juce::String&, const juce::String&, juce::MessageBoxIconType, int,
+                                          juce::Component*) override;
+    const std::vector<ShownAlert>& shown() const { return alerts; }
+    void clear() { alerts.clear(); }
 
 private:
-    class RecordingLookAndFeel;
-    std::unique_ptr<RecordingLookAndFeel> lookAndFeel;
+    std::vector<ShownAlert> alerts;
 };
 
-// Alert windows currently in a modal state.
 int countOpenAlertWindows();
 
-// Clicks the first button of every open alert window, as a user would, and
-// waits until they are gone; false if one is still open at the time limit.
+// Closes every open alert window as its "OK" button does; false if one is
+// still open at the time limit.
 bool dismissAlertWindows (int timeoutMs = 2000);
 
-//==============================================================================
-// The trigger widgets in the order of a trigger line's fields (interface,
-// invert, type, re-triggers, loop, lock, polyphonic, function, volume, low,
-// high), "-" after a disabled one: "1 0 1 1 0 0 1 1 0 []- []-".
+// What the named widgets (else all in creation order) hold, "-" after a
+// disabled one: toggles 0 or 1, boxes the item id, sliders the value, fields
+// "[text]" (the view its length), other widgets "." when enabled.
+juce::String widgetStates (const MainComponent& editor, const juce::String& names = {});
+
+// The trigger widgets in the order of a line's fields (interface, invert,
+// type, re-triggers, loop, lock, polyphonic, function, volume, low, high).
 juce::String triggerWidgets (const MainComponent& editor);
 
-// The enabled ones of "Add Update Delete Copy Test".
-juce::String enabledButtons (const MainComponent& editor);
-
-// A new editor without a test port, whatever the machine has, under an alert
-// recorder; a test must not leave a message box open.
+// A new editor without a test port; a test must not leave a message box open.
 class EditorTest : public ::testing::Test
 {
 protected:

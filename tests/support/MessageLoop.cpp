@@ -1,7 +1,5 @@
 #include "support/MessageLoop.h"
 
-#include <memory>
-
 namespace testsupport
 {
 bool runMessageLoopUntil (const std::function<bool()>& condition, int timeoutMs)
@@ -17,17 +15,5 @@ bool runMessageLoopUntil (const std::function<bool()>& condition, int timeoutMs)
     }
 
     return true;
-}
-
-void drainMessageLoop()
-{
-    // A marker posted behind everything queued so far; messages posted while
-    // those run get a second round.
-    for (int round = 0; round < 3; ++round)
-    {
-        auto delivered = std::make_shared<bool> (false);
-        juce::MessageManager::callAsync ([delivered] { *delivered = true; });
-        runMessageLoopUntil ([delivered] { return *delivered; }, 5000);
-    }
 }
 } // namespace testsupport

@@ -6,12 +6,7 @@
 
 namespace testsupport
 {
-// Runs the message loop until the condition holds or the time limit passes;
-// returns whether the condition held. Asynchronous notifications, change
-// broadcasts and message boxes are delivered while it waits.
+// Runs the message loop, delivering what is posted, until the condition holds
+// or the time limit passes; returns whether the condition held.
 bool runMessageLoopUntil (const std::function<bool()>& condition, int timeoutMs = 5000);
-
-// Delivers every message that is already queued (and those they post in turn),
-// for tests that need "after the handler has returned" without a condition.
-void drainMessageLoop();
 } // namespace testsupport

@@ -3,26 +3,18 @@
 
 #include "serial/platform/PortRegistry.h"
 
-#include <cstring>
-
-// Every test binary runs with JUCE initialised and this thread as the message
-// thread, exactly like the program. Listing the tests needs no JUCE at all,
-// which keeps test discovery free of any display.
+// Tests run like the program: JUCE up, this the message thread, its look; they
+// see only serial devices they register. Listing them needs no display.
 int main (int argc, char** argv)
 {
     testing::InitGoogleTest (&argc, argv);
 
     for (int i = 1; i < argc; ++i)
-        if (std::strncmp (argv[i], "--gtest_list_tests", 18) == 0)
+        if (juce::String (argv[i]).startsWith ("--gtest_list_tests"))
             return RUN_ALL_TESTS();
 
-    // Tests see only the serial devices they register themselves, never the
-    // machine's own ports.
     PortRegistry::setListOnlyRegisteredDevices (true);
-
     juce::ScopedJuceInitialiser_GUI juce;
-
-    // The program's own look, so widgets measure and paint as they do there.
     juce::LookAndFeel_V3 lookAndFeel;
     juce::LookAndFeel::setDefaultLookAndFeel (&lookAndFeel);
     const int result = RUN_ALL_TESTS();
