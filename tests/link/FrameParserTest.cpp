@@ -46,8 +46,7 @@ TEST (FrameParser, FollowsItsTransitionTable)
         { "F0 AA 20 04 55", "00", 0, 0 },
         { "F0 AA 00 55", "00", 0, 0 },
         { "F0 AA 1F 27*60 55", "1D 27*60 00", 1, 0 },
-        // The end position lies behind the collector: 29 bytes are stored,
-        // end and start bytes too, and only then does the parser wait again.
+        // An end position behind the collector: 29 bytes stored, then waiting.
         { "F0 AA 02 55 F0 AA 26*10", "00 55 F0 AA 26*10 00", 0, 0 },
         { "F0 AA 01 42", "FF 42", 0, 4 },
         { "F0 AA 08 06 55 F0 AA 55", "06 06 55 F0 AA", 1, 0 }, // start and end bytes as data
