@@ -5,19 +5,6 @@
 
 namespace
 {
-// The board's line: 57600 bit/s, 8 data bits, no parity, one stop bit, no
-// flow control.
-SerialPortConfig boardLineSettings()
-{
-    SerialPortConfig config;
-    config.bps = 57600;
-    config.dataBits = 8;
-    config.parity = 0;
-    config.stopBits = 0;
-    config.flowControl = 0;
-    return config;
-}
-
 // Long enough for the thread to notice the exit request between two polls.
 constexpr int threadStopTimeoutMs = 2000;
 } // namespace
@@ -33,6 +20,17 @@ Communicator::~Communicator()
     // nothing and keeps the thread and streams from outliving the port if it
     // did not.
     disconnect();
+}
+
+SerialPortConfig Communicator::lineSettings()
+{
+    SerialPortConfig config;
+    config.bps = 57600;
+    config.dataBits = 8;
+    config.parity = 0;
+    config.stopBits = 0;
+    config.flowControl = 0;
+    return config;
 }
 
 juce::String Communicator::devicePathFor (const juce::String& friendlyName)
@@ -59,7 +57,7 @@ bool Communicator::connect (const juce::String& friendlyName)
     port->open (devicePathFor (friendlyName));
 
     // A port that refuses the settings still works with the ones it has.
-    port->setConfig (boardLineSettings());
+    port->setConfig (lineSettings());
 
     serialPort = std::move (port);
 

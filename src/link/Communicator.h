@@ -10,6 +10,7 @@
 class SerialPort;
 class SerialPortInputStream;
 class SerialPortOutputStream;
+struct SerialPortConfig;
 
 // The link to a board on a COM port. While connected it owns the port and its
 // two threaded streams, and its own thread polls what arrives and picks the
@@ -41,6 +42,10 @@ public:
     // name's "COM" with its port number, or "\\.\" alone when the name shows
     // no "COM".
     static juce::String devicePathFor (const juce::String& friendlyName);
+
+    // The board's line, which every connect asks the port for: 57600 bit/s,
+    // 8 data bits, no parity, one stop bit, no flow control.
+    static SerialPortConfig lineSettings();
 
     // The receive state. Only the link's thread changes it, so read the
     // buffer only while the link is not running.
