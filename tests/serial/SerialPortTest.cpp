@@ -1,146 +1,165 @@
 #include <gtest/gtest.h>
 
 #include "serial/SerialPort.h"
-#include "serial/platform/PortRegistry.h"
 #include "support/PseudoTerminal.h"
 
 #include <cstring>
+#include <future>
 #include <tuple>
+
+#if ! defined(_WIN32)
+#include "serial/platform/posix/LineSettings.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 namespace
 {
-// The DWORD of bit fields that follows DCBlength and BaudRate.
-DWORD flagWord (const DCB& dcb)
-{
-    DWORD word = 0;
-    std::memcpy (&word, reinterpret_cast<const char*> (&dcb) + 2 * sizeof (DWORD), sizeof (word));
-    return word;
-}
-
 const SerialPortConfig linkLine{ 57600, 8, 0, 0, 0 };
 } // namespace
 
-TEST (SerialPortDcb, LinkLineSettings)
+// The word of bit fields after DCBlength and BaudRate: 0x1011 is binary with DTR
+// and RTS on, 0x0002 checks parity, 0x202D is CTS, DSR, DTR and RTS
+// handshaking and 0x1311 XON/XOFF both ways.
+TEST (SerialPortDcb, CodesBecomeTheDriversSettings)
 {
-    const auto dcb = SerialPort::makeDcb (linkLine);
+    const std::tuple<SerialPortConfig, BYTE, BYTE, BYTE, DWORD> cases[] = {
+        { linkLine, NOPARITY, ONESTOPBIT, 8, 0x1011 },
+        { { 9600, 8, 1, 2, 0 }, ODDPARITY, TWOSTOPBITS, 8, 0x1013 },
+        { { 9600, 5, 2, 1, 0 }, EVENPARITY, ONE5STOPBITS, 5, 0x1013 },
+        { { 9600, 0x107, 3, 7, 3 }, SPACEPARITY, ONESTOPBIT, 7, 0x1013 }, // unknown codes count as none
+        { { 9600, 8, 4, -1, 1 }, MARKPARITY, ONESTOPBIT, 8, 0x202F },
+        { { 9600, 8, 9, 0, 2 }, NOPARITY, ONESTOPBIT, 8, 0x1311 },
+        { { 9600, 8, -1, 0, -1 }, NOPARITY, ONESTOPBIT, 8, 0x1011 },
+    };
 
-    EXPECT_EQ (dcb.DCBlength, 28u);
-    EXPECT_EQ (dcb.BaudRate, 57600u);
-    EXPECT_EQ (dcb.ByteSize, 8);
-    EXPECT_EQ (dcb.Parity, NOPARITY);
-    EXPECT_EQ (dcb.StopBits, ONESTOPBIT);
-    EXPECT_EQ (dcb.XonLim, 2048);
-    EXPECT_EQ (dcb.XoffLim, 512);
-    EXPECT_EQ (flagWord (dcb), 0x1011u); // binary, DTR and RTS on, no handshaking of any kind
-    EXPECT_NE (dcb.XonChar, dcb.XoffChar);
+    for (const auto& [config, parity, stopBits, byteSize, flags] : cases)
+    {
+        const auto dcb = SerialPort::makeDcb (config);
+        DWORD flagWord = 0;
+        std::memcpy (&flagWord, reinterpret_cast<const char*> (&dcb) + 2 * sizeof (DWORD), sizeof (flagWord));
+        SCOPED_TRACE (testing::Message() << "parity " << config.parity << ", flow " << config.flowControl);
+        EXPECT_EQ (dcb.DCBlength * 100000 + dcb.BaudRate, 28 * 100000 + (DWORD) config.bps);
+        EXPECT_EQ (flagWord, flags);
+        EXPECT_EQ (dcb.Parity * 10000 + dcb.StopBits * 100 + dcb.ByteSize, parity * 10000 + stopBits * 100 + byteSize);
+        EXPECT_EQ (dcb.XonLim * 10000 + dcb.XoffLim, 2048 * 10000 + 512);
+        EXPECT_NE (dcb.XonChar, dcb.XoffChar) << "drivers refuse equal XON and XOFF characters";
+    }
 }
 
-TEST (SerialPortDcb, OtherCodes)
+#if ! defined(_WIN32)
+// A pseudo-terminal forces eight data bits and no parity whatever it is told,
+// so the line settings are checked where they are made.
+TEST (SerialLineSettings, FollowTheDcbOnARawLine)
 {
-    const std::tuple<int, BYTE, DWORD> parities[] = { { 1, ODDPARITY, 1 },  { 2, EVENPARITY, 1 }, { 3, SPACEPARITY, 1 },
-                                                      { 4, MARKPARITY, 1 }, { 0, NOPARITY, 0 },   { 9, NOPARITY, 0 },
-                                                      { -1, NOPARITY, 0 } };
-    for (auto [code, parity, checked] : parities)
+    termios cooked{};
+    cooked.c_iflag = ICRNL | INLCR | IXON | IXANY | INPCK | PARMRK;
+    cooked.c_oflag = OPOST | ONLCR;
+    cooked.c_lflag = ICANON | ECHO | ISIG | IEXTEN;
+    cooked.c_cflag = CS7 | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS;
+    cooked.c_cc[VMIN] = 1;
+
+    const std::tuple<SerialPortConfig, tcflag_t, tcflag_t, speed_t> cases[] = {
+        { linkLine, CS8, 0, B57600 },
+        { { 1200, 7, 1, 2, 0 }, CS7 | PARENB | PARODD | CSTOPB, INPCK, B1200 },
+        { { 115200, 6, 2, 0, 1 }, CS6 | PARENB | CRTSCTS, INPCK, B115200 },
+        { { 300, 5, 3, 1, 2 }, CS5 | PARENB | CMSPAR | CSTOPB, INPCK | IXON | IXOFF, B300 }, // space
+        { { 4800, 8, 4, 0, 0 }, CS8 | PARENB | CMSPAR | PARODD, INPCK, B4800 },              // mark
+    };
+
+    for (const auto& [config, frame, input, speed] : cases)
     {
-        const auto dcb = SerialPort::makeDcb ({ 9600, 8, code, 0, 0 });
-        EXPECT_EQ (dcb.Parity, parity) << "code " << code;
-        EXPECT_EQ (dcb.fParity, checked) << "code " << code;
+        auto settings = cooked;
+        SCOPED_TRACE (config.bps);
+        ASSERT_TRUE (serialplatform::lineSettingsFor (SerialPort::makeDcb (config), settings));
+        EXPECT_EQ (settings.c_cflag & (CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS | CLOCAL | CREAD),
+                   frame | CLOCAL | CREAD);
+        EXPECT_EQ (settings.c_iflag & (INPCK | IXON | IXOFF | IXANY | ICRNL | INLCR | PARMRK), input);
+        EXPECT_EQ ((settings.c_lflag & (ICANON | ECHO | ISIG)) | (settings.c_oflag & OPOST), 0u);
+        EXPECT_EQ (settings.c_cc[VMIN] + settings.c_cc[VTIME], 0);
+        EXPECT_EQ (settings.c_cc[VSTART] * 256 + settings.c_cc[VSTOP], 0x1113);
+        EXPECT_EQ (cfgetospeed (&settings), speed);
+        EXPECT_EQ (cfgetispeed (&settings), speed);
     }
 
-    EXPECT_EQ (SerialPort::makeDcb ({ 9600, 5, 0, 1, 0 }).StopBits, ONE5STOPBITS);
-    EXPECT_EQ (SerialPort::makeDcb ({ 9600, 8, 0, 2, 0 }).StopBits, TWOSTOPBITS);
-    EXPECT_EQ (SerialPort::makeDcb ({ 9600, 8, 0, 7, 0 }).StopBits, ONESTOPBIT);
-    EXPECT_EQ (SerialPort::makeDcb ({ 9600, 0x107, 0, 0, 0 }).ByteSize, 7); // low 8 bits only
+    // Each fault alone is enough for the record to be refused.
+    using Fault = void (*) (DCB&);
+    const Fault faults[] = {
+        [] (DCB& d) { d.BaudRate = 12345; },     [] (DCB& d) { d.ByteSize = 4; },
+        [] (DCB& d) { d.ByteSize = 9; },         [] (DCB& d) { d.Parity = SPACEPARITY + 1; },
+        [] (DCB& d) { d.StopBits = 3; },         [] (DCB& d) { d.StopBits = ONE5STOPBITS; },
+        [] (DCB& d) { d.XoffChar = d.XonChar; }, [] (DCB& d) { d.ByteSize = 5, d.StopBits = TWOSTOPBITS; },
+    };
 
-    const auto hardware = SerialPort::makeDcb ({ 9600, 8, 0, 0, 1 });
-    EXPECT_EQ (hardware.fOutxCtsFlow + hardware.fOutxDsrFlow, 2u);
-    EXPECT_EQ (hardware.fDtrControl, (DWORD) DTR_CONTROL_HANDSHAKE);
-    EXPECT_EQ (hardware.fRtsControl, (DWORD) RTS_CONTROL_HANDSHAKE);
-    EXPECT_EQ (hardware.fOutX, 0u);
-
-    const auto software = SerialPort::makeDcb ({ 9600, 8, 0, 0, 2 });
-    EXPECT_EQ (software.fOutX + software.fInX, 2u);
-    EXPECT_EQ (software.fDtrControl, (DWORD) DTR_CONTROL_ENABLE);
-
-    EXPECT_EQ (flagWord (SerialPort::makeDcb ({ 9600, 8, 0, 0, 3 })), 0x1011u) << "an unknown code is none";
+    for (size_t i = 0; i < std::size (faults); ++i)
+    {
+        auto dcb = SerialPort::makeDcb (linkLine);
+        auto settings = cooked;
+        faults[i](dcb);
+        EXPECT_FALSE (serialplatform::lineSettingsFor (dcb, settings)) << i;
+        EXPECT_EQ (std::memcmp (&settings, &cooked, sizeof (settings)), 0) << i;
+    }
 }
 
-TEST (SerialPortOpen, MissingOrHeldDevicesAreRefused)
-{
-    SerialPort port;
-    EXPECT_FALSE (port.open ("/dev/no-such-serial-device"));
-    EXPECT_FALSE (port.isOpen());
-    EXPECT_EQ (port.path, "/dev/no-such-serial-device");
-    EXPECT_FALSE (port.setConfig (linkLine)) << "no handle to configure";
-    port.close();
-
-    testsupport::PseudoTerminal line;
-    ASSERT_TRUE (line.isValid());
-    SerialPort first, second;
-    ASSERT_TRUE (first.open (line.getSlavePath()));
-#if defined(_WIN32)
-    if (testsupport::runningUnderWine())
-        return; // wine lets a second handle open a port that is open; Windows' drivers don't
-#endif
-    EXPECT_FALSE (second.open (line.getSlavePath()));
-    EXPECT_EQ (second.handle, nullptr);
-
-    first.close();
-    EXPECT_FALSE (first.isOpen());
-    EXPECT_TRUE (second.open (line.getSlavePath()));
-}
-
-TEST (SerialPortOpen, AppliesTheLineSettingsAndStaysRaw)
+// A write the line can't take whole waits for room instead of failing.
+TEST (SerialPlatform, WriteIntoAFullLineStaysPendingUntilTheFarSideReads)
 {
     testsupport::PseudoTerminal line;
     SerialPort port;
     ASSERT_TRUE (line.isValid() && port.open (line.getSlavePath()));
-    EXPECT_TRUE (port.setConfig (linkLine));
+    std::vector<uint8_t> bytes (1 << 18);
+    for (size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = (uint8_t) (i * 7 + i / 251);
 
-#if ! defined(_WIN32)
-    termios settings{};
-    ASSERT_TRUE (line.getLineSettings (settings));
-    EXPECT_EQ (cfgetospeed (&settings), (speed_t) B57600);
-    EXPECT_EQ (settings.c_cflag & CSIZE, (tcflag_t) CS8);
-    EXPECT_EQ (settings.c_cflag & (PARENB | CSTOPB | CRTSCTS), 0u);
-    EXPECT_EQ (settings.c_lflag & (ICANON | ECHO | ISIG), 0u);
-    EXPECT_EQ (settings.c_iflag & (ICRNL | INLCR | IGNCR | IXON | IXOFF), 0u);
-    EXPECT_EQ (settings.c_oflag & OPOST, 0u);
-
-    // A rate the line does not know is refused, and the port stays usable.
-    EXPECT_FALSE (port.setConfig ({ 12345, 8, 0, 0, 0 }));
-    EXPECT_TRUE (port.setConfig ({ 115200, 8, 2, 2, 0 }));
-    ASSERT_TRUE (line.getLineSettings (settings));
-    EXPECT_EQ (cfgetospeed (&settings), (speed_t) B115200);
-#endif
+    OVERLAPPED io{};
+    io.hEvent = CreateEventA (nullptr, 1, 0, nullptr);
+    DWORD written = 0;
+    EXPECT_FALSE (WriteFile (port.handle, bytes.data(), (DWORD) bytes.size(), &written, &io));
+    EXPECT_EQ (GetLastError(), (DWORD) ERROR_IO_PENDING);
+    auto done = std::async (std::launch::async, [&] { return GetOverlappedResult (port.handle, &io, &written, 1); });
+    EXPECT_EQ (line.readFromFarSide (bytes.size()), bytes);
+    EXPECT_TRUE (done.get());
+    EXPECT_EQ (written, (DWORD) bytes.size());
+    CloseHandle (io.hEvent);
 }
 
-// Pseudo-terminals are listed through the registry, which Windows does not have.
-#if ! defined(_WIN32)
-TEST (SerialPortList, ListsRegisteredPseudoTerminalsAndOpensThemByComName)
+int lowestFreeDescriptor()
 {
-    PortRegistry::ScopedRegisteredDevicesOnly onlyOurs;
-    EXPECT_EQ (SerialPort::listPorts().size(), 0);
-
-    testsupport::PseudoTerminal a, b;
-    ASSERT_TRUE (a.isValid() && b.isValid());
-    const auto comA = "COM" + juce::String (PortRegistry::registerDevice (a.getSlavePath(), "Board A"));
-    const auto comB = "COM" + juce::String (PortRegistry::registerDevice (b.getSlavePath(), "Board B"));
-
-    const auto ports = SerialPort::listPorts();
-    ASSERT_EQ (ports.size(), 2);
-    const auto nameA = "Board A " + juce::String (a.getSlavePath()) + " (" + comA + ")";
-    const auto nameB = "Board B " + juce::String (b.getSlavePath()) + " (" + comB + ")";
-    EXPECT_EQ (ports.getValue (nameA, {}), juce::String (a.getSlavePath()));
-    EXPECT_EQ (ports.getValue (nameB.toLowerCase(), {}), juce::String (b.getSlavePath()));
-
-    // The name opens its own device: only that one takes the settings.
-    SerialPort port;
-    ASSERT_TRUE (port.open ("\\\\.\\" + comB));
-    EXPECT_TRUE (port.setConfig ({ 1200, 8, 0, 0, 0 }));
-    termios settingsA{}, settingsB{};
-    ASSERT_TRUE (a.getLineSettings (settingsA) && b.getLineSettings (settingsB));
-    EXPECT_EQ (cfgetospeed (&settingsB), (speed_t) B1200);
-    EXPECT_NE (cfgetospeed (&settingsA), (speed_t) B1200);
+    const int fd = ::open ("/dev/null", O_RDONLY);
+    ::close (fd);
+    return fd;
 }
 #endif
+
+TEST (SerialPortOpen, RefusesMissingHeldAndOtherDevicesAndKeepsNothingOpen)
+{
+    SerialPort port;
+    EXPECT_FALSE (port.setConfig (linkLine)) << "nothing open";
+    EXPECT_FALSE (port.open ("/dev/no-such-serial-device"));
+    EXPECT_FALSE (port.isOpen());
+    EXPECT_EQ (port.path, "/dev/no-such-serial-device");
+    EXPECT_FALSE (port.setConfig (linkLine));
+
+    testsupport::PseudoTerminal line;
+    SerialPort first, second;
+    ASSERT_TRUE (line.isValid() && first.open (line.getSlavePath()));
+    EXPECT_TRUE (first.setConfig (linkLine));
+    EXPECT_FALSE (first.setConfig ({ 12345, 8, 0, 0, 0 })) << "a rate the line does not know";
+    EXPECT_TRUE (first.open (line.getSlavePath())) << "the device held so far is let go first";
+#if defined(_WIN32)
+    if (testsupport::runningUnderWine())
+        return; // wine lets a second handle open a port that is open; Windows' drivers don't
+#else
+    const int nextFree = lowestFreeDescriptor();
+    EXPECT_FALSE (second.open ("/dev/null")) << "not a terminal";
+#endif
+    EXPECT_FALSE (second.open (line.getSlavePath()));
+    EXPECT_EQ (second.handle, nullptr);
+#if ! defined(_WIN32)
+    EXPECT_EQ (lowestFreeDescriptor(), nextFree) << "a refused open keeps its descriptor";
+#endif
+    first.close();
+    EXPECT_FALSE (first.isOpen());
+    EXPECT_TRUE (second.open (line.getSlavePath()));
+}
