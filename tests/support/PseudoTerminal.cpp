@@ -20,37 +20,26 @@ namespace testsupport
 PseudoTerminal::PseudoTerminal()
 {
 #if defined(_WIN32)
+    static WSADATA winsock;
+    static const bool winsockStarted = ::WSAStartup (MAKEWORD (2, 2), &winsock) == 0;
     const char* broker = std::getenv ("QUORVEL_WINE_COM_BROKER");
     const char* colon = broker != nullptr ? std::strrchr (broker, ':') : nullptr;
-    static const bool winsockStarted = []
-    {
-        WSADATA data;
-        return ::WSAStartup (MAKEWORD (2, 2), &data) == 0;
-    }();
-
-    if (colon == nullptr || ! winsockStarted)
-        return;
-
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = ::htons ((u_short) std::atoi (colon + 1));
-    address.sin_addr.s_addr = ::inet_addr (std::string (broker, colon).c_str());
-    farSide = (std::intptr_t)::socket (AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address{ AF_INET, ::htons (colon != nullptr ? (u_short) std::atoi (colon + 1) : 0) };
+    address.sin_addr.s_addr = ::inet_addr (colon != nullptr ? std::string (broker, colon).c_str() : "");
     u_long nonBlocking = 1;
 
+    if (colon != nullptr && winsockStarted)
+        farSide = (std::intptr_t)::socket (AF_INET, SOCK_STREAM, IPPROTO_TCP);
+
+    // The broker's first words are the port's name and a line feed; the port
+    // is linked by then.
     if (farSide != -1 && ::connect ((SOCKET) farSide, (const sockaddr*) &address, sizeof (address)) == 0
         && ::ioctlsocket ((SOCKET) farSide, FIONBIO, &nonBlocking) == 0)
-    {
-        // The broker's first words are the port's name and a line feed; the
-        // port is linked by then.
         for (uint8_t c = 0; transfer (false, &c, 1, 5000, 5000) == 1 && c != '\n' && comName.size() < 8;)
             comName += (char) c;
-    }
 
-    if (comName.rfind ("COM", 0) == 0 && comName.size() > 3)
+    if (comName.size() > 3 && comName.rfind ("COM", 0) == 0)
         slavePath = "\\\\.\\" + comName;
-    else
-        closeFarSide();
 #else
     farSide = ::posix_openpt (O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
     char name[128] = {};
@@ -61,15 +50,13 @@ PseudoTerminal::PseudoTerminal()
         && ::ptsname_r ((int) farSide, name, sizeof (name)) == 0 && ::tcgetattr ((int) farSide, &settings) == 0)
     {
         ::cfmakeraw (&settings);
-        settings.c_cflag |= CLOCAL | CREAD;
         ::tcsetattr ((int) farSide, TCSANOW, &settings);
         slavePath = name;
     }
 #endif
 }
 
-// Moves bytes to or from the far side until `size` have gone, the line is
-// gone, timeoutMs has passed or nothing could move for quietMs.
+// Moves bytes until `size` have gone, the line has gone, timeoutMs has passed or nothing moved for quietMs.
 size_t PseudoTerminal::transfer (bool sending, uint8_t* data, size_t size, int quietMs, int timeoutMs)
 {
     using Clock = std::chrono::steady_clock;
@@ -82,37 +69,28 @@ size_t PseudoTerminal::transfer (bool sending, uint8_t* data, size_t size, int q
 #if defined(_WIN32)
         const int moved = sending ? ::send ((SOCKET) farSide, (const char*) data + done, (int) wanted, 0)
                                   : ::recv ((SOCKET) farSide, (char*) data + done, (int) wanted, 0);
-        if (moved <= 0 && (moved == 0 || ::WSAGetLastError() != WSAEWOULDBLOCK))
-            break;
+        const bool tryAgain = moved < 0 && ::WSAGetLastError() == WSAEWOULDBLOCK;
 #else
         // A master whose slave nobody holds any more reads EIO.
         const auto moved =
             sending ? ::write ((int) farSide, data + done, wanted) : ::read ((int) farSide, data + done, wanted);
-        if (moved < 0 && errno != EAGAIN && errno != EINTR)
-            break;
+        const bool tryAgain = moved < 0 && (errno == EAGAIN || errno == EINTR);
 #endif
-        if (moved > 0)
-        {
-            done += (size_t) moved;
-            continue;
-        }
+        done += moved > 0 ? (size_t) moved : 0;
 
-        // A pty master can report room to write and still refuse the bytes,
-        // so the deadline is checked on its own.
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds> (deadline - Clock::now()).count();
-        const int waitMs = (int) std::max<long long> (0, std::min<long long> (left, quietMs));
-#if defined(_WIN32)
-        fd_set set;
-        FD_ZERO (&set);
-        FD_SET ((SOCKET) farSide, &set);
-        timeval limit{ waitMs / 1000, (waitMs % 1000) * 1000 };
-        if (left <= 0 || ::select (0, sending ? nullptr : &set, sending ? &set : nullptr, nullptr, &limit) != 1)
+        if (moved <= 0 && ! tryAgain)
             break;
+
+        // A pty master can report room to write and still refuse the bytes: the deadline counts on its own.
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds> (deadline - Clock::now()).count();
+#if defined(_WIN32)
+        WSAPOLLFD entry{ (SOCKET) farSide, (SHORT) (sending ? POLLWRNORM : POLLRDNORM), 0 };
+        if (tryAgain && (left <= 0 || ::WSAPoll (&entry, 1, (int) std::min<long long> (left, quietMs)) <= 0))
 #else
         pollfd entry{ (int) farSide, (short) (sending ? POLLOUT : POLLIN), 0 };
-        if (left <= 0 || ::poll (&entry, 1, waitMs) <= 0)
-            break;
+        if (tryAgain && (left <= 0 || ::poll (&entry, 1, (int) std::min<long long> (left, quietMs)) <= 0))
 #endif
+            break;
     }
 
     return done;
@@ -139,21 +117,12 @@ std::vector<uint8_t> PseudoTerminal::readUntilQuiet (int quietMs, int timeoutMs)
 
 void PseudoTerminal::closeFarSide()
 {
-#if defined(_WIN32)
     if (farSide != -1)
+#if defined(_WIN32)
         ::closesocket ((SOCKET) farSide);
 #else
-    if (farSide != -1)
         ::close ((int) farSide);
 #endif
     farSide = -1;
 }
-
-#if defined(_WIN32)
-bool runningUnderWine()
-{
-    const auto ntdll = ::GetModuleHandleA ("ntdll.dll");
-    return ntdll != nullptr && ::GetProcAddress (ntdll, "wine_get_version") != nullptr;
-}
-#endif
 } // namespace testsupport

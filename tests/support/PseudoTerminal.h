@@ -7,12 +7,10 @@
 
 namespace testsupport
 {
-// A serial line whose far side the test plays: the program opens
-// getSlavePath() as a port. The line is raw, so bytes pass unchanged. On Linux
-// it is a pseudo-terminal. Under wine it is a connection to
-// tools/wine-com-broker.py (at QUORVEL_WINE_COM_BROKER), which links a fresh
-// pseudo-terminal as "\\.\COMn", n from 100 up, and keeps reading its far
-// side, so such a line never fills up; without the broker isValid() is false.
+// A raw serial line whose far side the test plays; the program opens getSlavePath() as a port.
+// On Linux a pseudo-terminal. Under wine a connection to tools/wine-com-broker.py (at
+// QUORVEL_WINE_COM_BROKER), which links a fresh pseudo-terminal as "\\.\COMn", n from 100 up,
+// and keeps reading its far side, so the line never fills; no broker, no valid line.
 class PseudoTerminal
 {
 public:
@@ -26,18 +24,16 @@ public:
     const std::string& getComName() const { return comName; }     // "COM100" under wine, else empty
     int getMasterFd() const { return (int) farSide; }             // Linux
 
-    // False unless the line took every byte within timeoutMs.
+    // Whether the line took every byte within timeoutMs.
     bool writeFromFarSide (const void* data, size_t size, int timeoutMs = 5000);
     bool writeFromFarSide (const std::vector<uint8_t>& bytes, int timeoutMs = 5000)
     {
         return writeFromFarSide (bytes.data(), bytes.size(), timeoutMs);
     }
 
-    // What arrives until count bytes have come, the line hangs up or
-    // timeoutMs passes.
+    // What arrives until there are count bytes, the line hangs up or
+    // timeoutMs passes; or until nothing more has come for quietMs.
     std::vector<uint8_t> readFromFarSide (size_t count, int timeoutMs = 5000);
-
-    // What arrives until nothing more has come for quietMs.
     std::vector<uint8_t> readUntilQuiet (int quietMs = 100, int timeoutMs = 5000);
 
     // The device goes away: the program's end of the line hangs up.
@@ -49,9 +45,4 @@ private:
     std::string slavePath, comName;
     std::intptr_t farSide = -1; // the master's descriptor, or a Winsock SOCKET
 };
-
-#if defined(_WIN32)
-// Wine, unlike Windows' drivers, lets a second handle open a COM port.
-bool runningUnderWine();
-#endif
 } // namespace testsupport
