@@ -112,6 +112,7 @@ TEST (SerialPortOutputStream, BoardThatStopsReadingHoldsUpNeitherWritesNorDestru
     DWORD written = 0;
     EXPECT_FALSE (WriteFile (open.port.handle, bytes.data(), (DWORD) bytes.size(), &written, &io));
     EXPECT_EQ (GetLastError(), (DWORD) ERROR_IO_PENDING);
+    EXPECT_EQ (WaitForSingleObject (io.hEvent, 0), (DWORD) WAIT_TIMEOUT);
     auto done =
         std::async (std::launch::async, [&] { return GetOverlappedResult (open.port.handle, &io, &written, 1); });
     EXPECT_EQ (open.line.readFromFarSide (bytes.size()), bytes);
@@ -167,14 +168,18 @@ TEST (SerialPortInputStream, QueuesBytesInOrderReadsLinesAndLeavesNoWaitBehind)
     ASSERT_TRUE (open.line.writeFromFarSide ("ab", 2));
     EXPECT_TRUE (runMessageLoopUntil ([&] { return in->getTotalLength() == 2; }));
 
-    // The board goes, with bytes queued to it: neither stream's thread spins.
+    // Idle, then with the board gone and bytes queued to it: neither stream's thread spins.
     auto out = std::make_unique<SerialPortOutputStream> (&open.port);
-    open.line.closeFarSide();
-    EXPECT_TRUE (out->write (bytes.data(), 300));
+    for (bool boardGone : { false, true })
+    {
+        if (boardGone)
+            open.line.closeFarSide();
+        EXPECT_TRUE (out->write (bytes.data(), boardGone ? 300 : 0));
 #if ! defined(_WIN32)
-    const auto before = streamThreadCounter ("schedstat"); // CPU time in ns
-    std::this_thread::sleep_for (std::chrono::milliseconds (300));
-    EXPECT_LT (streamThreadCounter ("schedstat") - before, 60'000'000) << "ns of CPU time in 300 ms";
+        const auto before = streamThreadCounter ("schedstat"); // CPU time in ns
+        std::this_thread::sleep_for (std::chrono::milliseconds (300));
+        EXPECT_LT (streamThreadCounter ("schedstat") - before, 60'000'000) << "in 300 ms; board gone: " << boardGone;
 #endif
+    }
     EXPECT_TRUE (open.endsInTime ([&] { out.reset(), in.reset(); }));
 }

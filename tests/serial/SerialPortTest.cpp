@@ -8,7 +8,6 @@
 
 #if ! defined(_WIN32)
 #include "serial/platform/posix/LineSettings.h"
-
 #include <filesystem>
 #endif
 
