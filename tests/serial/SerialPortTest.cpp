@@ -104,11 +104,11 @@ TEST (SerialPortOpen, RefusesMissingHeldAndOtherDevicesAndKeepsNothingOpen)
     SerialPort first, second;
     ASSERT_TRUE (line.isValid() && first.open (line.getSlavePath()));
     EXPECT_TRUE (first.setConfig (linkLine));
-    EXPECT_FALSE (first.setConfig ({ 12345, 8, 0, 0, 0 })) << "a rate the line does not know";
     EXPECT_TRUE (first.open (line.getSlavePath())) << "the device held so far is let go first";
 
-    // Wine lets a second handle open a port that is open.
+    // Wine takes any rate, and lets a second handle open a port that is open.
 #if ! defined(_WIN32)
+    EXPECT_FALSE (first.setConfig ({ 12345, 8, 0, 0, 0 })) << "a rate the line does not know";
     auto openDescriptors = [] { return std::distance (std::filesystem::directory_iterator ("/proc/self/fd"), {}); };
     const auto descriptors = openDescriptors();
     EXPECT_FALSE (second.open ("/dev/null") || second.open (line.getSlavePath()) || second.isOpen());
