@@ -1,146 +1,119 @@
 #include <gtest/gtest.h>
 
 #include "serial/SerialPort.h"
-#include "serial/platform/PortRegistry.h"
 #include "support/PseudoTerminal.h"
 
 #include <cstring>
 #include <tuple>
 
-namespace
-{
-// The DWORD of bit fields that follows DCBlength and BaudRate.
-DWORD flagWord (const DCB& dcb)
-{
-    DWORD word = 0;
-    std::memcpy (&word, reinterpret_cast<const char*> (&dcb) + 2 * sizeof (DWORD), sizeof (word));
-    return word;
-}
+#if ! defined(_WIN32)
+#include "serial/platform/posix/LineSettings.h"
+#include <filesystem>
+#endif
 
-const SerialPortConfig linkLine{ 57600, 8, 0, 0, 0 };
-} // namespace
+using std::make_tuple;
 
-TEST (SerialPortDcb, LinkLineSettings)
+static const SerialPortConfig linkLine{ 57600, 8, 0, 0, 0 };
+
+// The word of bit fields after BaudRate: 0x1011 is binary with DTR and RTS on, 0x0002 checks
+// parity, 0x202D is CTS, DSR, DTR and RTS handshaking and 0x1311 XON/XOFF both ways.
+TEST (SerialPortDcb, CodesBecomeTheDriversSettings)
 {
-    const auto dcb = SerialPort::makeDcb (linkLine);
+    const std::tuple<SerialPortConfig, BYTE, BYTE, BYTE, DWORD> cases[] = {
+        { linkLine, NOPARITY, ONESTOPBIT, 8, 0x1011 },
+        { { 9600, 8, 1, 2, 0 }, ODDPARITY, TWOSTOPBITS, 8, 0x1013 },
+        { { 9600, 5, 2, 1, 0 }, EVENPARITY, ONE5STOPBITS, 5, 0x1013 },
+        { { 9600, 0x107, 3, 7, 3 }, SPACEPARITY, ONESTOPBIT, 7, 0x1013 }, // unknown codes count as none
+        { { 9600, 8, 4, -1, 1 }, MARKPARITY, ONESTOPBIT, 8, 0x202F },
+        { { 9600, 8, 9, 0, 2 }, NOPARITY, ONESTOPBIT, 8, 0x1311 },
+    };
 
-    EXPECT_EQ (dcb.DCBlength, 28u);
-    EXPECT_EQ (dcb.BaudRate, 57600u);
-    EXPECT_EQ (dcb.ByteSize, 8);
-    EXPECT_EQ (dcb.Parity, NOPARITY);
-    EXPECT_EQ (dcb.StopBits, ONESTOPBIT);
-    EXPECT_EQ (dcb.XonLim, 2048);
-    EXPECT_EQ (dcb.XoffLim, 512);
-    EXPECT_EQ (flagWord (dcb), 0x1011u); // binary, DTR and RTS on, no handshaking of any kind
-    EXPECT_NE (dcb.XonChar, dcb.XoffChar);
-}
-
-TEST (SerialPortDcb, OtherCodes)
-{
-    const std::tuple<int, BYTE, DWORD> parities[] = { { 1, ODDPARITY, 1 },  { 2, EVENPARITY, 1 }, { 3, SPACEPARITY, 1 },
-                                                      { 4, MARKPARITY, 1 }, { 0, NOPARITY, 0 },   { 9, NOPARITY, 0 },
-                                                      { -1, NOPARITY, 0 } };
-    for (auto [code, parity, checked] : parities)
+    for (const auto& [config, parity, stopBits, byteSize, flags] : cases)
     {
-        const auto dcb = SerialPort::makeDcb ({ 9600, 8, code, 0, 0 });
-        EXPECT_EQ (dcb.Parity, parity) << "code " << code;
-        EXPECT_EQ (dcb.fParity, checked) << "code " << code;
+        const auto dcb = SerialPort::makeDcb (config);
+        DWORD flagWord = 0;
+        std::memcpy (&flagWord, &dcb.BaudRate + 1, sizeof (flagWord));
+        EXPECT_EQ (make_tuple (dcb.Parity, dcb.StopBits, dcb.ByteSize, flagWord, dcb.BaudRate),
+                   make_tuple (parity, stopBits, byteSize, flags, (DWORD) config.bps));
+        EXPECT_EQ (make_tuple (dcb.DCBlength, dcb.XonLim, dcb.XoffLim), make_tuple (28u, 2048, 512));
+        EXPECT_NE (dcb.XonChar, dcb.XoffChar) << "drivers refuse equal XON and XOFF characters";
+    }
+}
+
+#if ! defined(_WIN32)
+// A pseudo-terminal forces 8 data bits and no parity whatever it is told: check where the settings are made.
+TEST (SerialLineSettings, FollowTheDcbOnARawLine)
+{
+    termios cooked{};
+    cooked.c_iflag = ICRNL | INLCR | IXON | IXANY | INPCK | PARMRK;
+    cooked.c_oflag = OPOST | ONLCR;
+    cooked.c_lflag = ICANON | ECHO | ISIG | IEXTEN;
+    cooked.c_cflag = CS7 | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS;
+    cooked.c_cc[VMIN] = 1;
+
+    const std::tuple<SerialPortConfig, tcflag_t, tcflag_t, speed_t> cases[] = {
+        { linkLine, CS8, 0, B57600 },
+        { { 1200, 7, 1, 2, 0 }, CS7 | PARENB | PARODD | CSTOPB, INPCK, B1200 },
+        { { 115200, 6, 2, 0, 1 }, CS6 | PARENB | CRTSCTS, INPCK, B115200 },
+        { { 300, 5, 3, 1, 2 }, CS5 | PARENB | CMSPAR | CSTOPB, INPCK | IXON | IXOFF, B300 }, // space
+        { { 4800, 8, 4, 0, 0 }, CS8 | PARENB | CMSPAR | PARODD, INPCK, B4800 },              // mark
+    };
+
+    for (const auto& [config, frame, input, speed] : cases)
+    {
+        auto s = cooked;
+        ASSERT_TRUE (serialplatform::lineSettingsFor (SerialPort::makeDcb (config), s)) << config.bps;
+        EXPECT_EQ (make_tuple (s.c_cflag & (CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS | CLOCAL | CREAD),
+                               s.c_iflag & (INPCK | IXON | IXOFF | IXANY | ICRNL | INLCR | PARMRK), cfgetispeed (&s),
+                               cfgetospeed (&s)),
+                   make_tuple (frame | CLOCAL | CREAD, input, speed, speed));
+        EXPECT_EQ (make_tuple (s.c_lflag & (ICANON | ECHO | ISIG), s.c_oflag & OPOST, s.c_cc[VMIN], s.c_cc[VTIME]),
+                   make_tuple (0u, 0u, 0, 0));
+        EXPECT_EQ (make_tuple (s.c_cc[VSTART], s.c_cc[VSTOP]), make_tuple (0x11, 0x13));
     }
 
-    EXPECT_EQ (SerialPort::makeDcb ({ 9600, 5, 0, 1, 0 }).StopBits, ONE5STOPBITS);
-    EXPECT_EQ (SerialPort::makeDcb ({ 9600, 8, 0, 2, 0 }).StopBits, TWOSTOPBITS);
-    EXPECT_EQ (SerialPort::makeDcb ({ 9600, 8, 0, 7, 0 }).StopBits, ONESTOPBIT);
-    EXPECT_EQ (SerialPort::makeDcb ({ 9600, 0x107, 0, 0, 0 }).ByteSize, 7); // low 8 bits only
+    // Each fault alone is enough for the record to be refused.
+    using Fault = void (*) (DCB&);
+    const Fault faults[] = {
+        [] (DCB& d) { d.BaudRate = 12345; },     [] (DCB& d) { d.ByteSize = 4; },
+        [] (DCB& d) { d.ByteSize = 9; },         [] (DCB& d) { d.Parity = SPACEPARITY + 1; },
+        [] (DCB& d) { d.StopBits = 3; },         [] (DCB& d) { d.StopBits = ONE5STOPBITS; },
+        [] (DCB& d) { d.XoffChar = d.XonChar; }, [] (DCB& d) { d.ByteSize = 5, d.StopBits = TWOSTOPBITS; },
+    };
 
-    const auto hardware = SerialPort::makeDcb ({ 9600, 8, 0, 0, 1 });
-    EXPECT_EQ (hardware.fOutxCtsFlow + hardware.fOutxDsrFlow, 2u);
-    EXPECT_EQ (hardware.fDtrControl, (DWORD) DTR_CONTROL_HANDSHAKE);
-    EXPECT_EQ (hardware.fRtsControl, (DWORD) RTS_CONTROL_HANDSHAKE);
-    EXPECT_EQ (hardware.fOutX, 0u);
-
-    const auto software = SerialPort::makeDcb ({ 9600, 8, 0, 0, 2 });
-    EXPECT_EQ (software.fOutX + software.fInX, 2u);
-    EXPECT_EQ (software.fDtrControl, (DWORD) DTR_CONTROL_ENABLE);
-
-    EXPECT_EQ (flagWord (SerialPort::makeDcb ({ 9600, 8, 0, 0, 3 })), 0x1011u) << "an unknown code is none";
+    for (size_t i = 0; i < std::size (faults); ++i)
+    {
+        auto dcb = SerialPort::makeDcb (linkLine);
+        auto s = cooked;
+        faults[i](dcb);
+        EXPECT_FALSE (serialplatform::lineSettingsFor (dcb, s)) << i;
+        EXPECT_EQ (std::memcmp (&s, &cooked, sizeof (s)), 0) << i;
+    }
 }
 
-TEST (SerialPortOpen, MissingOrHeldDevicesAreRefused)
+#endif
+
+TEST (SerialPortOpen, RefusesMissingHeldAndOtherDevicesAndKeepsNothingOpen)
 {
     SerialPort port;
-    EXPECT_FALSE (port.open ("/dev/no-such-serial-device"));
-    EXPECT_FALSE (port.isOpen());
+    EXPECT_FALSE (port.setConfig (linkLine) || port.open ("/dev/no-such-serial-device") || port.isOpen()
+                  || port.setConfig (linkLine));
     EXPECT_EQ (port.path, "/dev/no-such-serial-device");
-    EXPECT_FALSE (port.setConfig (linkLine)) << "no handle to configure";
-    port.close();
 
     testsupport::PseudoTerminal line;
-    ASSERT_TRUE (line.isValid());
     SerialPort first, second;
-    ASSERT_TRUE (first.open (line.getSlavePath()));
-#if defined(_WIN32)
-    if (testsupport::runningUnderWine())
-        return; // wine lets a second handle open a port that is open; Windows' drivers don't
-#endif
-    EXPECT_FALSE (second.open (line.getSlavePath()));
-    EXPECT_EQ (second.handle, nullptr);
+    ASSERT_TRUE (line.isValid() && first.open (line.getSlavePath()));
+    EXPECT_TRUE (first.setConfig (linkLine));
+    EXPECT_TRUE (first.open (line.getSlavePath())) << "the device held so far is let go first";
 
+    // Wine takes any rate, and lets a second handle open a port that is open.
+#if ! defined(_WIN32)
+    EXPECT_FALSE (first.setConfig ({ 12345, 8, 0, 0, 0 })) << "a rate the line does not know";
+    auto openDescriptors = [] { return std::distance (std::filesystem::directory_iterator ("/proc/self/fd"), {}); };
+    const auto descriptors = openDescriptors();
+    EXPECT_FALSE (second.open ("/dev/null") || second.open (line.getSlavePath()) || second.isOpen());
+    EXPECT_EQ (openDescriptors(), descriptors) << "a refused open keeps its descriptor";
     first.close();
-    EXPECT_FALSE (first.isOpen());
-    EXPECT_TRUE (second.open (line.getSlavePath()));
-}
-
-TEST (SerialPortOpen, AppliesTheLineSettingsAndStaysRaw)
-{
-    testsupport::PseudoTerminal line;
-    SerialPort port;
-    ASSERT_TRUE (line.isValid() && port.open (line.getSlavePath()));
-    EXPECT_TRUE (port.setConfig (linkLine));
-
-#if ! defined(_WIN32)
-    termios settings{};
-    ASSERT_TRUE (line.getLineSettings (settings));
-    EXPECT_EQ (cfgetospeed (&settings), (speed_t) B57600);
-    EXPECT_EQ (settings.c_cflag & CSIZE, (tcflag_t) CS8);
-    EXPECT_EQ (settings.c_cflag & (PARENB | CSTOPB | CRTSCTS), 0u);
-    EXPECT_EQ (settings.c_lflag & (ICANON | ECHO | ISIG), 0u);
-    EXPECT_EQ (settings.c_iflag & (ICRNL | INLCR | IGNCR | IXON | IXOFF), 0u);
-    EXPECT_EQ (settings.c_oflag & OPOST, 0u);
-
-    // A rate the line does not know is refused, and the port stays usable.
-    EXPECT_FALSE (port.setConfig ({ 12345, 8, 0, 0, 0 }));
-    EXPECT_TRUE (port.setConfig ({ 115200, 8, 2, 2, 0 }));
-    ASSERT_TRUE (line.getLineSettings (settings));
-    EXPECT_EQ (cfgetospeed (&settings), (speed_t) B115200);
+    EXPECT_TRUE (second.open (line.getSlavePath()) && ! first.isOpen());
 #endif
 }
-
-// Pseudo-terminals are listed through the registry, which Windows does not have.
-#if ! defined(_WIN32)
-TEST (SerialPortList, ListsRegisteredPseudoTerminalsAndOpensThemByComName)
-{
-    PortRegistry::ScopedRegisteredDevicesOnly onlyOurs;
-    EXPECT_EQ (SerialPort::listPorts().size(), 0);
-
-    testsupport::PseudoTerminal a, b;
-    ASSERT_TRUE (a.isValid() && b.isValid());
-    const auto comA = "COM" + juce::String (PortRegistry::registerDevice (a.getSlavePath(), "Board A"));
-    const auto comB = "COM" + juce::String (PortRegistry::registerDevice (b.getSlavePath(), "Board B"));
-
-    const auto ports = SerialPort::listPorts();
-    ASSERT_EQ (ports.size(), 2);
-    const auto nameA = "Board A " + juce::String (a.getSlavePath()) + " (" + comA + ")";
-    const auto nameB = "Board B " + juce::String (b.getSlavePath()) + " (" + comB + ")";
-    EXPECT_EQ (ports.getValue (nameA, {}), juce::String (a.getSlavePath()));
-    EXPECT_EQ (ports.getValue (nameB.toLowerCase(), {}), juce::String (b.getSlavePath()));
-
-    // The name opens its own device: only that one takes the settings.
-    SerialPort port;
-    ASSERT_TRUE (port.open ("\\\\.\\" + comB));
-    EXPECT_TRUE (port.setConfig ({ 1200, 8, 0, 0, 0 }));
-    termios settingsA{}, settingsB{};
-    ASSERT_TRUE (a.getLineSettings (settingsA) && b.getLineSettings (settingsB));
-    EXPECT_EQ (cfgetospeed (&settingsB), (speed_t) B1200);
-    EXPECT_NE (cfgetospeed (&settingsA), (speed_t) B1200);
-}
-#endif

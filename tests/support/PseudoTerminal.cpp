@@ -1,171 +1,128 @@
-#if ! defined(_WIN32)
+#if defined(_WIN32)
+#include <winsock2.h>
+#else
+#include <cerrno>
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+#endif
 
 #include "support/PseudoTerminal.h"
 
-#include <cerrno>
-#include <chrono>
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
-
-#include <fcntl.h>
-#include <poll.h>
-#include <unistd.h>
+#include <cstring>
 
 namespace testsupport
 {
-namespace
-{
-using Clock = std::chrono::steady_clock;
-
-int millisecondsLeft (Clock::time_point deadline)
-{
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds> (deadline - Clock::now()).count();
-    return left > 0 ? (int) left : 0;
-}
-} // namespace
-
 PseudoTerminal::PseudoTerminal()
 {
-    masterFd = ::posix_openpt (O_RDWR | O_NOCTTY | O_CLOEXEC);
+#if defined(_WIN32)
+    static WSADATA winsock;
+    static const bool winsockStarted = ::WSAStartup (MAKEWORD (2, 2), &winsock) == 0;
+    const char* broker = std::getenv ("QUORVEL_WINE_COM_BROKER");
+    const char* colon = broker != nullptr ? std::strrchr (broker, ':') : nullptr;
+    sockaddr_in address{ AF_INET, ::htons (colon != nullptr ? (u_short) std::atoi (colon + 1) : 0) };
+    address.sin_addr.s_addr = ::inet_addr (colon != nullptr ? std::string (broker, colon).c_str() : "");
+    u_long nonBlocking = 1;
 
-    if (masterFd < 0)
-        return;
+    if (colon != nullptr && winsockStarted)
+        farSide = (std::intptr_t)::socket (AF_INET, SOCK_STREAM, IPPROTO_TCP);
 
+    // The broker's first words are the port's name and a line feed; the port
+    // is linked by then.
+    if (farSide != -1 && ::connect ((SOCKET) farSide, (const sockaddr*) &address, sizeof (address)) == 0
+        && ::ioctlsocket ((SOCKET) farSide, FIONBIO, &nonBlocking) == 0)
+        for (uint8_t c = 0; transfer (false, &c, 1, 5000, 5000) == 1 && c != '\n' && comName.size() < 8;)
+            comName += (char) c;
+
+    if (comName.size() > 3 && comName.rfind ("COM", 0) == 0)
+        slavePath = "\\\\.\\" + comName;
+#else
+    farSide = ::posix_openpt (O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
     char name[128] = {};
-
-    if (::grantpt (masterFd) != 0 || ::unlockpt (masterFd) != 0 || ::ptsname_r (masterFd, name, sizeof (name)) != 0)
-    {
-        closeFarSide();
-        return;
-    }
-
-    slavePath = name;
-    ::fcntl (masterFd, F_SETFL, ::fcntl (masterFd, F_GETFL) | O_NONBLOCK);
-
-    // Settings made through the master are the slave's; the master side
-    // itself passes bytes through untouched.
     termios settings{};
 
-    if (::tcgetattr (masterFd, &settings) == 0)
+    // Settings made through the master are the slave's.
+    if (farSide >= 0 && ::grantpt ((int) farSide) == 0 && ::unlockpt ((int) farSide) == 0
+        && ::ptsname_r ((int) farSide, name, sizeof (name)) == 0 && ::tcgetattr ((int) farSide, &settings) == 0)
     {
         ::cfmakeraw (&settings);
-        settings.c_cflag |= CLOCAL | CREAD;
-        ::tcsetattr (masterFd, TCSANOW, &settings);
+        ::tcsetattr ((int) farSide, TCSANOW, &settings);
+        slavePath = name;
     }
+#endif
 }
 
-PseudoTerminal::~PseudoTerminal()
+// Moves bytes until `size` have gone, the line has gone, timeoutMs has passed or nothing moved for quietMs.
+size_t PseudoTerminal::transfer (bool sending, uint8_t* data, size_t size, int quietMs, int timeoutMs)
 {
-    closeFarSide();
-}
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds (timeoutMs);
+    size_t done = 0;
 
-bool PseudoTerminal::isValid() const
-{
-    return masterFd >= 0 && ! slavePath.empty();
+    while (done < size)
+    {
+        const size_t wanted = std::min<size_t> (size - done, 65536);
+#if defined(_WIN32)
+        const int moved = sending ? ::send ((SOCKET) farSide, (const char*) data + done, (int) wanted, 0)
+                                  : ::recv ((SOCKET) farSide, (char*) data + done, (int) wanted, 0);
+        const bool tryAgain = moved < 0 && ::WSAGetLastError() == WSAEWOULDBLOCK;
+#else
+        // A master whose slave nobody holds any more reads EIO.
+        const auto moved =
+            sending ? ::write ((int) farSide, data + done, wanted) : ::read ((int) farSide, data + done, wanted);
+        const bool tryAgain = moved < 0 && (errno == EAGAIN || errno == EINTR);
+#endif
+        done += moved > 0 ? (size_t) moved : 0;
+
+        if (moved <= 0 && ! tryAgain)
+            break;
+
+        // A pty master can report room to write and still refuse the bytes: the deadline counts on its own.
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds> (deadline - Clock::now()).count();
+#if defined(_WIN32)
+        WSAPOLLFD entry{ (SOCKET) farSide, (SHORT) (sending ? POLLWRNORM : POLLRDNORM), 0 };
+        if (tryAgain && (left <= 0 || ::WSAPoll (&entry, 1, (int) std::min<long long> (left, quietMs)) <= 0))
+#else
+        pollfd entry{ (int) farSide, (short) (sending ? POLLOUT : POLLIN), 0 };
+        if (tryAgain && (left <= 0 || ::poll (&entry, 1, (int) std::min<long long> (left, quietMs)) <= 0))
+#endif
+            break;
+    }
+
+    return done;
 }
 
 bool PseudoTerminal::writeFromFarSide (const void* data, size_t size, int timeoutMs)
 {
-    const auto deadline = Clock::now() + std::chrono::milliseconds (timeoutMs);
-    auto* bytes = static_cast<const uint8_t*> (data);
-    size_t sent = 0;
-
-    while (sent < size && masterFd >= 0)
-    {
-        auto written = ::write (masterFd, bytes + sent, size - sent);
-
-        if (written > 0)
-        {
-            sent += (size_t) written;
-            continue;
-        }
-
-        if (written < 0 && errno != EAGAIN && errno != EINTR)
-            return false;
-
-        // A pty master can report room to write and still refuse the bytes,
-        // so the deadline is checked on its own, not only when poll times out.
-        if (Clock::now() >= deadline)
-            return false;
-
-        pollfd entry{ masterFd, POLLOUT, 0 };
-        ::poll (&entry, 1, millisecondsLeft (deadline));
-    }
-
-    return sent == size;
+    return transfer (true, (uint8_t*) data, size, timeoutMs, timeoutMs) == size;
 }
 
 std::vector<uint8_t> PseudoTerminal::readFromFarSide (size_t count, int timeoutMs)
 {
-    const auto deadline = Clock::now() + std::chrono::milliseconds (timeoutMs);
-    std::vector<uint8_t> received;
-    uint8_t block[4096];
-
-    while (received.size() < count && masterFd >= 0)
-    {
-        auto got = ::read (masterFd, block, std::min (sizeof (block), count - received.size()));
-
-        if (got > 0)
-        {
-            received.insert (received.end(), block, block + got);
-            continue;
-        }
-
-        // EIO: no one has the slave open any more.
-        if (got == 0 || (got < 0 && errno != EAGAIN && errno != EINTR))
-            break;
-
-        if (Clock::now() >= deadline)
-            break;
-
-        pollfd entry{ masterFd, POLLIN, 0 };
-        ::poll (&entry, 1, std::min (millisecondsLeft (deadline), 50));
-    }
-
+    std::vector<uint8_t> received (count);
+    received.resize (transfer (false, received.data(), count, timeoutMs, timeoutMs));
     return received;
 }
 
 std::vector<uint8_t> PseudoTerminal::readUntilQuiet (int quietMs, int timeoutMs)
 {
-    const auto deadline = Clock::now() + std::chrono::milliseconds (timeoutMs);
-    std::vector<uint8_t> received;
-    uint8_t block[4096];
-
-    while (masterFd >= 0 && Clock::now() < deadline)
-    {
-        auto got = ::read (masterFd, block, sizeof (block));
-
-        if (got > 0)
-        {
-            received.insert (received.end(), block, block + got);
-            continue;
-        }
-
-        if (got == 0 || (got < 0 && errno != EAGAIN && errno != EINTR))
-            break;
-
-        pollfd entry{ masterFd, POLLIN, 0 };
-
-        if (::poll (&entry, 1, std::min (quietMs, millisecondsLeft (deadline))) == 0)
-            break;
-    }
-
+    std::vector<uint8_t> received (1 << 20);
+    received.resize (transfer (false, received.data(), received.size(), quietMs, timeoutMs));
     return received;
-}
-
-bool PseudoTerminal::getLineSettings (termios& settings) const
-{
-    return masterFd >= 0 && ::tcgetattr (masterFd, &settings) == 0;
 }
 
 void PseudoTerminal::closeFarSide()
 {
-    if (masterFd >= 0)
-    {
-        ::close (masterFd);
-        masterFd = -1;
-    }
+    if (farSide != -1)
+#if defined(_WIN32)
+        ::closesocket ((SOCKET) farSide);
+#else
+        ::close ((int) farSide);
+#endif
+    farSide = -1;
 }
 } // namespace testsupport
-
-#endif

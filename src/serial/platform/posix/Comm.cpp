@@ -1,6 +1,7 @@
 #if ! defined(_WIN32)
 
 #include "serial/platform/posix/Handles.h"
+#include "serial/platform/posix/LineSettings.h"
 #include "serial/platform/posix/PortTable.h"
 
 #include <algorithm>
@@ -449,6 +450,61 @@ HANDLE createEvent (BOOL manualReset, BOOL initialState, bool named)
     return addHandle (event);
 }
 } // namespace
+
+bool lineSettingsFor (const DCB& dcb, termios& settings)
+{
+    speed_t speed;
+
+    if (! speedFor (dcb.BaudRate, speed) || dcb.ByteSize < 5 || dcb.ByteSize > 8 || dcb.Parity > SPACEPARITY
+        || dcb.StopBits > TWOSTOPBITS || dcb.XonChar == dcb.XoffChar)
+        return false;
+
+    // One and a half stop bits exist only with five data bits, and two only
+    // with more.
+    if (dcb.StopBits == ONE5STOPBITS && dcb.ByteSize != 5)
+        return false;
+
+    if (dcb.StopBits == TWOSTOPBITS && dcb.ByteSize == 5)
+        return false;
+
+    makeRaw (settings);
+    settings.c_cflag &= ~(tcflag_t) (CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
+    settings.c_iflag &= ~(tcflag_t) (INPCK | IGNPAR | PARMRK);
+
+    static const tcflag_t sizes[] = { CS5, CS6, CS7, CS8 };
+    settings.c_cflag |= sizes[dcb.ByteSize - 5];
+
+    switch (dcb.Parity)
+    {
+        case ODDPARITY: settings.c_cflag |= PARENB | PARODD; break;
+        case EVENPARITY: settings.c_cflag |= PARENB; break;
+        case MARKPARITY: settings.c_cflag |= PARENB | CMSPAR | PARODD; break;
+        case SPACEPARITY: settings.c_cflag |= PARENB | CMSPAR; break;
+        default: break;
+    }
+
+    if (dcb.fParity != 0 && dcb.Parity != NOPARITY)
+        settings.c_iflag |= INPCK;
+
+    if (dcb.StopBits != ONESTOPBIT)
+        settings.c_cflag |= CSTOPB;
+
+    if (dcb.fOutxCtsFlow != 0 || dcb.fRtsControl == RTS_CONTROL_HANDSHAKE)
+        settings.c_cflag |= CRTSCTS;
+
+    if (dcb.fOutX != 0)
+        settings.c_iflag |= IXON;
+
+    if (dcb.fInX != 0)
+        settings.c_iflag |= IXOFF;
+
+    settings.c_cc[VSTART] = (cc_t) dcb.XonChar;
+    settings.c_cc[VSTOP] = (cc_t) dcb.XoffChar;
+
+    ::cfsetispeed (&settings, speed);
+    ::cfsetospeed (&settings, speed);
+    return true;
+}
 } // namespace serialplatform
 
 using namespace serialplatform;
@@ -604,21 +660,10 @@ BOOL SetCommState (HANDLE file, DCB* dcb)
         return 0;
     };
 
-    speed_t speed;
-
-    if (dcb == nullptr || ! speedFor (dcb->BaudRate, speed) || dcb->ByteSize < 5 || dcb->ByteSize > 8
-        || dcb->Parity > SPACEPARITY || dcb->StopBits > TWOSTOPBITS || dcb->XonChar == dcb->XoffChar)
-        return refuse();
-
-    // One and a half stop bits exist only with five data bits, and two only
-    // with more.
-    if (dcb->StopBits == ONE5STOPBITS && dcb->ByteSize != 5)
-        return refuse();
-
-    if (dcb->StopBits == TWOSTOPBITS && dcb->ByteSize == 5)
-        return refuse();
-
     termios settings{};
+
+    if (dcb == nullptr)
+        return refuse();
 
     if (::tcgetattr (device->fd, &settings) != 0)
     {
@@ -626,42 +671,8 @@ BOOL SetCommState (HANDLE file, DCB* dcb)
         return 0;
     }
 
-    makeRaw (settings);
-    settings.c_cflag &= ~(tcflag_t) (CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
-    settings.c_iflag &= ~(tcflag_t) (INPCK | IGNPAR | PARMRK);
-
-    static const tcflag_t sizes[] = { CS5, CS6, CS7, CS8 };
-    settings.c_cflag |= sizes[dcb->ByteSize - 5];
-
-    switch (dcb->Parity)
-    {
-        case ODDPARITY: settings.c_cflag |= PARENB | PARODD; break;
-        case EVENPARITY: settings.c_cflag |= PARENB; break;
-        case MARKPARITY: settings.c_cflag |= PARENB | CMSPAR | PARODD; break;
-        case SPACEPARITY: settings.c_cflag |= PARENB | CMSPAR; break;
-        default: break;
-    }
-
-    if (dcb->fParity != 0 && dcb->Parity != NOPARITY)
-        settings.c_iflag |= INPCK;
-
-    if (dcb->StopBits != ONESTOPBIT)
-        settings.c_cflag |= CSTOPB;
-
-    if (dcb->fOutxCtsFlow != 0 || dcb->fRtsControl == RTS_CONTROL_HANDSHAKE)
-        settings.c_cflag |= CRTSCTS;
-
-    if (dcb->fOutX != 0)
-        settings.c_iflag |= IXON;
-
-    if (dcb->fInX != 0)
-        settings.c_iflag |= IXOFF;
-
-    settings.c_cc[VSTART] = (cc_t) dcb->XonChar;
-    settings.c_cc[VSTOP] = (cc_t) dcb->XoffChar;
-
-    ::cfsetispeed (&settings, speed);
-    ::cfsetospeed (&settings, speed);
+    if (! lineSettingsFor (*dcb, settings))
+        return refuse();
 
     if (::tcsetattr (device->fd, TCSANOW, &settings) != 0)
     {
