@@ -103,7 +103,7 @@ TEST_F (TriggerEditing, LinesShowTheirValuesWithTheirOwnEnablement)
 
     // Unwritten edits stay while the same trigger is picked again; a function
     // without a range empties the typed range.
-    editor.initLines = { "#TRIG 02, 1, 0, 2, 1, 1, 1, 0, ,\r\n" };
+    editor.initLines = { "#TRIG 02, 1, 0, 2, 3, 1, 1, 0, ,\r\n" };
     expectSteps (
         { { "trigger=2 interface=2 trigger=2 function=6 low=12 function=12 update", "2 1 1 1 0 0 0- 12 0- [] []" } });
     EXPECT_EQ (editor.initLines, juce::StringArray ("#TRIG 02, 2, 1, 1, 1, 0, 12, 0, ,\r\n"));
