@@ -143,6 +143,10 @@ TEST (SerialPortInputStream, QueuesBytesInOrderReadsLinesAndLeavesNoWaitBehind)
 {
     OpenLine open;
     ASSERT_TRUE (open.opened);
+#if ! defined(_WIN32)
+    auto openDescriptors = [] { return std::distance (std::filesystem::directory_iterator ("/proc/self/fd"), {}); };
+    const auto descriptors = openDescriptors();
+#endif
     auto in = std::make_unique<SerialPortInputStream> (&open.port);
 
     // Every byte value, the line-control ones included, passes unchanged.
@@ -182,4 +186,7 @@ TEST (SerialPortInputStream, QueuesBytesInOrderReadsLinesAndLeavesNoWaitBehind)
 #endif
     }
     EXPECT_TRUE (open.endsInTime ([&] { out.reset(), in.reset(); }));
+#if ! defined(_WIN32)
+    EXPECT_EQ (openDescriptors(), descriptors - 1) << "beyond the far side's, closed above, some stay open";
+#endif
 }

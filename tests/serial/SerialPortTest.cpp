@@ -8,7 +8,10 @@
 
 #if ! defined(_WIN32)
 #include "serial/platform/posix/LineSettings.h"
+#include <fcntl.h>
 #include <filesystem>
+#include <sys/ioctl.h>
+#include <unistd.h>
 #endif
 
 using std::make_tuple;
@@ -114,6 +117,11 @@ TEST (SerialPortOpen, RefusesMissingHeldAndOtherDevicesAndKeepsNothingOpen)
     EXPECT_FALSE (second.open ("/dev/null") || second.open (line.getSlavePath()) || second.isOpen());
     EXPECT_EQ (openDescriptors(), descriptors) << "a refused open keeps its descriptor";
     first.close();
+    // Root passes a terminal's exclusive mode, so ask the terminal whether it is still set.
+    const int other = ::open (line.getSlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    int exclusive = 1;
+    EXPECT_TRUE (other >= 0 && ::ioctl (other, TIOCGEXCL, &exclusive) == 0 && exclusive == 0) << "closed, yet locked";
+    ::close (other);
     EXPECT_TRUE (second.open (line.getSlavePath()) && ! first.isOpen());
 #endif
 }
