@@ -100,6 +100,7 @@ juce::String triggerWidgets (const MainComponent& editor)
 }
 
 AlertRecorder::AlertRecorder()
+    : previousDefault (juce::LookAndFeel::getDefaultLookAndFeel())
 {
 #if JUCE_LINUX
     // JUCE's X error handler ignores the harmless errors an alert window causes
@@ -118,7 +119,7 @@ AlertRecorder::AlertRecorder()
 AlertRecorder::~AlertRecorder()
 {
     dismissAlertWindows();
-    juce::LookAndFeel::setDefaultLookAndFeel (nullptr);
+    juce::LookAndFeel::setDefaultLookAndFeel (&previousDefault);
 }
 
 juce::AlertWindow* AlertRecorder::createAlertWindow (const juce::String& title, const juce::String& message,
@@ -127,7 +128,7 @@ juce::AlertWindow* AlertRecorder::createAlertWindow (const juce::String& title, 
                                                      int numButtons, juce::Component* associated)
 {
     alerts.push_back ({ title, message });
-    return LookAndFeel_V4::createAlertWindow (title, message, button1, button2, button3, icon, numButtons, associated);
+    return LookAndFeel_V3::createAlertWindow (title, message, button1, button2, button3, icon, numButtons, associated);
 }
 
 // Only alert windows go modal in the editor.

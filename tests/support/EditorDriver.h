@@ -24,9 +24,11 @@ struct ShownAlert
     juce::String title, message;
 };
 
-// While alive, the default look-and-feel, recording every alert window
-// created through it; its destructor closes whatever alert is still open.
-class AlertRecorder : public juce::LookAndFeel_V4
+// While alive, the default look-and-feel (the program's own, so widgets
+// measure and paint as they do there), recording every alert window created
+// through it; its destructor closes whatever alert is still open and puts the
+// earlier default back.
+class AlertRecorder : public juce::LookAndFeel_V3
 {
 public:
     AlertRecorder();
@@ -39,6 +41,7 @@ public:
 
 private:
     std::vector<ShownAlert> alerts;
+    juce::LookAndFeel& previousDefault;
 };
 
 int countOpenAlertWindows();
