@@ -53,6 +53,9 @@ juce::String Communicator::devicePathFor (const juce::String& friendlyName)
 
 bool Communicator::connect (const juce::String& friendlyName)
 {
+    // The streams of an earlier connection must never outlive the port they use.
+    disconnect();
+
     auto port = std::make_unique<SerialPort>();
     port->open (devicePathFor (friendlyName));
 
@@ -62,12 +65,7 @@ bool Communicator::connect (const juce::String& friendlyName)
     serialPort = std::move (port);
 
     if (! serialPort->isOpen())
-    {
-        outputStream.reset();
-        inputStream.reset();
-        connected = false;
         return false;
-    }
 
     outputStream = std::make_unique<SerialPortOutputStream> (serialPort.get());
     inputStream = std::make_unique<SerialPortInputStream> (serialPort.get());

@@ -26,7 +26,7 @@ public:
 
     // Opens the port that the friendly name shows (e.g. "USB Serial Port
     // (COM3)") at the board's line settings; true when the link is now up.
-    // Callers disconnect first when the link is already connected.
+    // Ends an earlier connection first.
     bool connect (const juce::String& friendlyName);
 
     // Stops the link's thread, then the writer, then the reader, then closes

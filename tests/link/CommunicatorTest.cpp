@@ -152,6 +152,7 @@ TEST_F (CommunicatorTest, DeletingAConnectedLinkStopsItsThreadBeforeItsStreamsGo
     {
         auto doomed = std::make_unique<Communicator>();
         ASSERT_TRUE (doomed->connect (board.friendlyName));
+        ASSERT_TRUE (doomed->connect (board.friendlyName)) << "a connect lets go of the port it had";
         doomed.reset(); // no disconnect first, as when the program ends while connected
     }
     EXPECT_TRUE (waitForStreamThreadsToEnd());
