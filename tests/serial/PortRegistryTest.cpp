@@ -46,7 +46,11 @@ struct PortListing : testing::Test
 {
     PortListing() { serialplatform::setScanRoots (machine.roots()); }
     void SetUp() override { PortRegistry::setListOnlyRegisteredDevices (false); }
-    void TearDown() override { PortRegistry::setListOnlyRegisteredDevices (true); }
+    void TearDown() override
+    {
+        PortRegistry::setListOnlyRegisteredDevices (true);
+        serialplatform::setScanRoots ({}); // the machine's own again, not a folder about to go
+    }
     FakeMachine machine;
 };
 
