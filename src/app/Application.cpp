@@ -1,6 +1,10 @@
 #include "app/Application.h"
 #include "editor/MainComponent.h"
 
+#if ! JUCE_WINDOWS
+#include <csignal>
+#endif
+
 InitUtilWindow::InitUtilWindow()
     : juce::DocumentWindow ("Kelvarin    Quorvel Init File Maker v1.20", juce::Colours::lightgrey,
                             juce::DocumentWindow::allButtons, true)
@@ -40,6 +44,11 @@ bool JUCEInitUtilApplication::moreThanOneInstanceAllowed()
 
 void JUCEInitUtilApplication::initialise (const juce::String&)
 {
+#if ! JUCE_WINDOWS
+    // So that a file-size limit fails a save as a full disk does, instead of
+    // ending the program and the user's unsaved work with it.
+    std::signal (SIGXFSZ, SIG_IGN);
+#endif
     juce::LookAndFeel::setDefaultLookAndFeel (&lookAndFeel);
     mainWindow = std::make_unique<InitUtilWindow>();
 }

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Starts the built program on the X display (Xvfb, no window manager), finds
-# its window by title, checks that it is centred and, by colours, that the
-# content is 800 by 640 with the status line at the bottom; then ends it
-# through "Quit" and through the close button, each with exit code 0.
+# its window by title, checks that it ignores SIGXFSZ (a size limit fails a
+# save, never ends it), that it is centred and, by colours, that the content
+# is 800 by 640 with the status line at the bottom; then ends it through
+# "Quit" and through the close button, each with exit code 0.
 set -euo pipefail
 program=$(realpath "$1")
 work=$(mktemp -d)
@@ -11,7 +12,7 @@ fail() { echo "smoke: $*" >&2; exit 1; }
 box() { convert "$work/shot.png" -fill black +opaque "$1" -fill white -opaque "$1" -format '%@' info:; }
 
 for how in quit close; do
-    "$program" & pid=$!
+    env --default-signal=XFSZ "$program" & pid=$!
     # Other tests' windows on the same display can make a search fail once.
     for _ in $(seq 1 200); do
         window=$(xdotool search --onlyvisible --name '^Kelvarin    Quorvel Init File Maker v1.20$' 2>/dev/null | head -1) || true
@@ -21,6 +22,7 @@ for how in quit close; do
     [ -n "$window" ] || fail "no window with the program's title"
     read -r wx wy width height < <(xdotool getwindowgeometry "$window" | tr ',x' '  ' | awk '/Position/{x=$2;y=$3} /Geometry/{print x, y, $2, $3}')
     read -r sw sh < <(xdpyinfo | awk '/dimensions:/{split($2, d, "x"); print d[1], d[2]}')
+    (( 0x$(awk '/^SigIgn:/{print $2}' "/proc/$pid/status") & 0x1000000 )) || fail "SIGXFSZ is not ignored"
     (( wx - (sw - width) / 2 <= 2 && (sw - width) / 2 - wx <= 2 && wy - (sh - height) / 2 <= 2 && (sh - height) / 2 - wy <= 2 )) || fail "the window is not centred"
     for _ in $(seq 1 25); do
         import -window "$window" "$work/shot.png"
