@@ -263,6 +263,11 @@ bool replaceOnPosix (const juce::File& requestedTarget, const void* data, size_t
     if (! findDestination (requestedTarget.getFullPathName().toStdString(), destination))
         return false;
 
+    // Taking the file's place needs only the folder's permission; writing
+    // over it needs the file's own, as it would in place.
+    if (destination.exists && ::faccessat (AT_FDCWD, destination.path.c_str(), W_OK, AT_EACCESS) != 0)
+        return false;
+
     // Beside the destination, so that taking its place is a rename on one disk.
     std::string temporary;
     const int fd = createTemporary (destination, temporary);

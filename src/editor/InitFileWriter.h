@@ -17,6 +17,6 @@ juce::MemoryBlock bytesToSave (const juce::String& text);
 // place, with the target's owner and permissions from before its first byte.
 // False, with the target exactly as it was and no new file left, when
 // anything fails (a folder of that name, a folder that doesn't exist, a full
-// disk or a write cut short, no right to write).
+// disk or a write cut short, no right to write the folder or the target).
 bool replaceFileContent (const juce::File& target, const void* data, size_t numBytes);
 } // namespace initfile

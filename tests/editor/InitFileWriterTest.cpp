@@ -4,9 +4,11 @@
 
 #if ! JUCE_WINDOWS
 #include <csignal>
+#include <grp.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 static mode_t modeOf (const juce::File& f)
@@ -24,6 +26,16 @@ extern "C" int fchmod (int fd, mode_t mode) noexcept
         *modesChanged << juce::String::formatted ("%o %d ", (unsigned) (info.st_mode & 07777), (int) info.st_size);
     return (int) ::syscall (SYS_fchmod, fd, mode);
 }
+// 1 or 0 for what `act` gives as nobody in group nogroup, which takes the superuser to become.
+template <typename Act>
+static int asNobody (Act act)
+{
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit (::setgroups (0, nullptr) != 0 || ::setgid (65534) != 0 || ::setuid (65534) != 0 ? 2 : act() ? 1 : 0);
+    int status = 0;
+    return child > 0 && ::waitpid (child, &status, 0) == child && WIFEXITED (status) ? WEXITSTATUS (status) : -1;
+}
 #endif
 
 namespace
@@ -32,6 +44,7 @@ class InitFileWriter : public ::testing::Test
 {
 protected:
     ~InitFileWriter() override { folder.deleteRecursively(); }
+    static const char* pathOf (const juce::File& f) { return f.getFullPathName().toRawUTF8(); }
     static bool replace (const juce::File& target, const std::string& bytes)
     {
         return initfile::replaceFileContent (target, bytes.data(), bytes.size());
@@ -73,7 +86,7 @@ TEST_F (InitFileWriter, ASaveIsWholeOrLeavesEverythingAsItWas)
 }
 
 #if ! JUCE_WINDOWS
-TEST_F (InitFileWriter, AWriteCutShortLeavesTheOldFileAndNoTemporaryOne)
+TEST_F (InitFileWriter, AWriteCutShortOrNotAllowedLeavesTheOldFileAndNoTemporaryOne)
 {
     const std::string old (500, 'o');
     ASSERT_TRUE (replace (file, old));
@@ -93,6 +106,13 @@ TEST_F (InitFileWriter, AWriteCutShortLeavesTheOldFileAndNoTemporaryOne)
     }
     std::signal (SIGXFSZ, previousHandler);
     EXPECT_FALSE (replace (juce::File ("/proc/version"), "x")) << "its folder takes no new file, not even root's";
+    // Nobody's own folder would let them swap the file, the file's mode would not.
+    if (::chown (pathOf (folder), 65534, 65534) != 0 || ::chown (pathOf (file), 65534, 65534) != 0)
+        GTEST_SKIP() << "needs the superuser to act as nobody";
+    ASSERT_EQ (::chmod (pathOf (file), 0444), 0);
+    EXPECT_EQ (asNobody ([this] { return replace (file, "nobody's"); }), 0);
+    EXPECT_EQ (file.loadFileAsString(), old.c_str());
+    EXPECT_EQ (entriesIn (folder), 1);
 }
 
 TEST_F (InitFileWriter, LinksAreFollowedAsTheSystemFollowsThem)
