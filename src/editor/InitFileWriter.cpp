@@ -158,50 +158,94 @@ struct Destination
     struct stat info = {};
 };
 
-// Where bytes written to `path` would land: every link on the way followed
-// as the system follows it, a relative one from the real folder it lies in.
+// Whether the link at `link` may be followed, by the rule distributions set
+// their kernels to: in a sticky folder that anyone may write to, only a link
+// of the user saving or of the folder's owner. The system never applies that
+// rule here, as the links are read by hand.
+bool mayFollow (const std::string& folder, const struct stat& link)
+{
+    struct stat folderInfo;
+    if (::stat (folder.c_str(), &folderInfo) != 0)
+        return false;
+    const bool sharedSticky = (folderInfo.st_mode & S_ISVTX) != 0 && (folderInfo.st_mode & S_IWOTH) != 0;
+    return ! sharedSticky || link.st_uid == ::geteuid() || link.st_uid == folderInfo.st_uid;
+}
+
+// Where bytes written to `path` would land: the path taken apart name by name,
+// every link on the way, the folders' included, followed as the system
+// follows it (a relative one from the real folder it lies in).
 bool findDestination (std::string path, Destination& destination)
 {
-    for (int hop = 0; hop < 40; ++hop) // the system gives up on longer chains too
+    if (path.empty())
+        return false;
+    if (path[0] != '/')
+    {
+        char* const workingFolder = ::getcwd (nullptr, 0);
+        if (workingFolder == nullptr)
+            return false;
+        path = std::string (workingFolder) + "/" + path;
+        std::free (workingFolder);
+    }
+
+    std::string reached; // a real folder, without links; empty for the root
+    std::string rest = path;
+    int links = 0;
+    for (;;)
     {
         // A trailing slash asks for a folder, which is never what is saved.
-        if (path.empty() || path.back() == '/')
+        if (rest.empty() || rest.back() == '/')
             return false;
 
-        const auto slash = path.rfind ('/');
-        const auto folder = slash == std::string::npos ? std::string (".") : path.substr (0, slash == 0 ? 1 : slash);
-        char* const realFolder = ::realpath (folder.c_str(), nullptr);
-        if (realFolder == nullptr)
-            return false;
-        destination.folder = realFolder;
-        std::free (realFolder);
+        const auto start = rest.find_first_not_of ('/');
+        const auto end = rest.find ('/', start);
+        const auto name = rest.substr (start, end - start);
+        const bool last = end == std::string::npos;
+        rest = last ? std::string() : rest.substr (end + 1);
 
-        const auto name = path.substr (slash == std::string::npos ? 0 : slash + 1);
-        destination.path = (destination.folder == "/" ? "" : destination.folder) + "/" + name;
-
-        if (::lstat (destination.path.c_str(), &destination.info) != 0)
+        if (name == "." || name == "..")
         {
-            destination.exists = false;
-            return errno == ENOENT;
+            if (last)
+                return false;
+            if (name == ".." && ! reached.empty())
+                reached.erase (reached.rfind ('/'));
+            continue;
         }
 
-        if (! S_ISLNK (destination.info.st_mode))
+        const auto folder = reached.empty() ? std::string ("/") : reached;
+        const auto candidate = reached + "/" + name;
+        struct stat info;
+        if (::lstat (candidate.c_str(), &info) != 0)
+        {
+            if (! last || errno != ENOENT)
+                return false;
+            destination = { folder, candidate, false, {} };
+            return true;
+        }
+
+        if (S_ISLNK (info.st_mode))
+        {
+            if (++links > 40 || ! mayFollow (folder, info)) // the system gives up on longer chains too
+                return false;
+            std::vector<char> linkText (PATH_MAX + 1);
+            const auto length = ::readlink (candidate.c_str(), linkText.data(), linkText.size());
+            if (length <= 0 || (size_t) length >= linkText.size())
+                return false;
+            if (linkText[0] == '/')
+                reached.clear();
+            rest = std::string (linkText.data(), (size_t) length) + (last ? "" : "/" + rest);
+            continue;
+        }
+
+        if (last)
         {
             // A folder, a device or a pipe would be replaced by a plain file.
-            destination.exists = true;
-            return S_ISREG (destination.info.st_mode);
+            destination = { folder, candidate, true, info };
+            return S_ISREG (info.st_mode);
         }
-
-        std::vector<char> linkText (PATH_MAX + 1);
-        const auto length = ::readlink (destination.path.c_str(), linkText.data(), linkText.size());
-        if (length <= 0 || (size_t) length >= linkText.size())
+        if (! S_ISDIR (info.st_mode))
             return false;
-
-        path.assign (linkText.data(), (size_t) length);
-        if (path[0] != '/')
-            path = destination.folder + "/" + path;
+        reached = candidate;
     }
-    return false;
 }
 
 bool writeAll (int fd, const char* bytes, size_t numBytes)

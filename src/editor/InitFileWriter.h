@@ -12,7 +12,8 @@ juce::MemoryBlock bytesToSave (const juce::String& text);
 
 // Puts the bytes in place of the target's content without ever leaving a
 // half-written target: they go to a new file beside the file the target's
-// name leads to (links followed as the system follows them), and only when
+// name leads to (links followed as the system follows them, but none that
+// someone else planted in a shared sticky folder such as /tmp), and only when
 // every byte is written and on the disk does that file take the target's
 // place, with the target's owner and permissions from before its first byte.
 // False, with the target exactly as it was and no new file left, when

@@ -115,22 +115,32 @@ TEST_F (InitFileWriter, AWriteCutShortOrNotAllowedLeavesTheOldFileAndNoTemporary
     EXPECT_EQ (entriesIn (folder), 1);
 }
 
-TEST_F (InitFileWriter, LinksAreFollowedAsTheSystemFollowsThem)
+TEST_F (InitFileWriter, LinksAreFollowedAsTheSystemFollowsThemButNoneThatWasPlanted)
 {
-    const auto real = folder.getChildFile ("real/quorvel.ini");
-    ASSERT_TRUE (real.create().wasOk() && folder.getChildFile ("real/sub").createDirectory().wasOk());
-    const char* const links[][2] = {
-        { "a", "b" }, { "b", "real/quorvel.ini" }, { "linked", "real/sub" }, { "real/sub/up.ini", "../quorvel.ini" }
-    };
-    for (const auto& [from, to] : links)
-        ASSERT_EQ (::symlink (to, folder.getChildFile (from).getFullPathName().toRawUTF8()), 0);
+    const auto real = folder.getChildFile ("real/quorvel.ini"), shared = folder.getChildFile ("shared");
+    ASSERT_TRUE (real.create().wasOk() && folder.getChildFile ("real/sub").createDirectory().wasOk()
+                 && shared.createDirectory().wasOk() && ::chmod (pathOf (shared), 01777) == 0); // like /tmp
+    // Each from and to; in the shared folder root's own link, then nobody's: to a file, to none, a folder on the way.
+    const auto links = juce::StringArray::fromTokens (
+        "a b b real/quorvel.ini linked real/sub real/sub/up.ini ../quorvel.ini shared/own.ini ../a shared/planted.ini "
+        "../a shared/new.ini ../new.ini shared/sub ../real/sub",
+        false);
+    for (int i = 0; i < links.size(); i += 2)
+        ASSERT_EQ (::symlink (links[i + 1].toRawUTF8(), pathOf (folder.getChildFile (links[i]))), 0);
     // A chain of two links; a relative link in a folder reached by a link, its ".." the real one's.
-    for (const char* name : { "a", "linked/up.ini" })
+    for (const char* name : { "a", "linked/up.ini", "shared/own.ini" })
     {
         ASSERT_TRUE (replace (folder.getChildFile (name), name));
         EXPECT_EQ (real.loadFileAsString(), name);
-        EXPECT_EQ (entriesIn (folder), 7) << "no other file created";
+        EXPECT_EQ (entriesIn (folder), 12) << "no other file created";
     }
+    for (int i = 10; i < links.size(); i += 2)
+        if (::lchown (pathOf (folder.getChildFile (links[i])), 65534, 65534) != 0)
+            GTEST_SKIP() << "needs the superuser to plant links as nobody";
+    for (const char* name : { "shared/planted.ini", "shared/new.ini", "shared/sub/quorvel.ini" })
+        EXPECT_FALSE (replace (folder.getChildFile (name), name)) << name;
+    EXPECT_EQ (real.loadFileAsString(), "shared/own.ini");
+    EXPECT_EQ (entriesIn (folder), 12) << "nothing created";
 }
 
 TEST_F (InitFileWriter, PermissionsAreTheTargetsBeforeTheFirstByteAndAnyNameFits)
