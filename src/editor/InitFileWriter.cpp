@@ -9,8 +9,10 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 #endif
 
@@ -290,15 +292,73 @@ int createTemporary (const Destination& destination, std::string& temporary)
     return fd;
 }
 
-bool takeOverOwnerAndMode (int fd, const struct stat& info)
+// Reads something of a size not known beforehand, such as an attribute or
+// the list of them, trying again should it grow in between.
+template <typename Read>
+bool readWhole (Read read, std::vector<char>& bytes)
+{
+    for (;;)
+    {
+        const auto size = read (nullptr, 0);
+        if (size < 0)
+            return false;
+        bytes.resize ((size_t) size);
+        const auto got = read (bytes.data(), bytes.size());
+        if (got >= 0)
+        {
+            bytes.resize ((size_t) got);
+            return true;
+        }
+        if (errno != ERANGE)
+            return false;
+    }
+}
+
+// Every extended attribute of the target onto the new file, its access list
+// among them, whose entries (named users and groups, the group's own rights)
+// the mode alone can't carry. False when one can't be copied: without it the
+// new file could be open to more people than the old one.
+bool copyAttributes (const std::string& target, int fd)
+{
+    const char* const accessList = "system.posix_acl_access";
+
+    std::vector<char> names;
+    if (! readWhole ([&] (char* b, size_t s) { return ::llistxattr (target.c_str(), b, s); }, names))
+        return errno == ENOTSUP; // a disk without them gave the old file none either
+
+    bool accessListCopied = false;
+    for (size_t i = 0; i < names.size(); i += std::strlen (names.data() + i) + 1)
+    {
+        const char* const name = names.data() + i;
+        std::vector<char> value;
+        if (! readWhole ([&] (char* b, size_t s) { return ::lgetxattr (target.c_str(), name, b, s); }, value))
+        {
+            if (errno == ENODATA) // removed in the meantime
+                continue;
+            return false;
+        }
+        if (::fsetxattr (fd, name, value.data(), value.size(), 0) != 0)
+            return false;
+        accessListCopied = accessListCopied || std::strcmp (name, accessList) == 0;
+    }
+
+    // A list the folder's default gave the new file would let in people the
+    // old file kept out.
+    return accessListCopied || ::fremovexattr (fd, accessList) == 0 || errno == ENODATA || errno == ENOTSUP;
+}
+
+bool takeOverTarget (int fd, const Destination& destination)
 {
     // Only the superuser can give the file another owner; others at least
-    // try to keep the group. The mode comes after, as a change of owner may
-    // clear some of its bits.
-    [[maybe_unused]] const bool ownerKept =
-        ::fchown (fd, info.st_uid, info.st_gid) == 0 || ::fchown (fd, (uid_t) -1, info.st_gid) == 0;
+    // try to keep the group.
+    [[maybe_unused]] const bool ownerKept = ::fchown (fd, destination.info.st_uid, destination.info.st_gid) == 0
+                                            || ::fchown (fd, (uid_t) -1, destination.info.st_gid) == 0;
 
-    return ::fchmod (fd, info.st_mode & 07777) == 0;
+    // The attributes after the owner, whose change drops some of them; the
+    // mode last, as the change of owner may clear some of its bits. With an
+    // access list the mode's group bits set its mask, and the old mode's are
+    // the old mask, so the list stays as it was copied.
+    return copyAttributes (destination.path, fd) && ::fchmod (fd, destination.info.st_mode & 07777) == 0;
 }
 
 bool replaceOnPosix (const juce::File& requestedTarget, const void* data, size_t numBytes)
@@ -318,10 +378,10 @@ bool replaceOnPosix (const juce::File& requestedTarget, const void* data, size_t
     if (fd < 0)
         return false;
 
-    // The owner and mode before the first byte; then every byte accounted
-    // for: a disk or quota that fills, or a limit on file size, shows up here
-    // as a write that falls short.
-    const bool written = (! destination.exists || takeOverOwnerAndMode (fd, destination.info))
+    // The owner, attributes and mode before the first byte; then every byte
+    // accounted for: a disk or quota that fills, or a limit on file size,
+    // shows up here as a write that falls short.
+    const bool written = (! destination.exists || takeOverTarget (fd, destination))
                          && writeAll (fd, static_cast<const char*> (data), numBytes) && syncToDisk (fd);
     const bool closed = ::close (fd) == 0;
 

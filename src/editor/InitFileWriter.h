@@ -15,7 +15,8 @@ juce::MemoryBlock bytesToSave (const juce::String& text);
 // name leads to (links followed as the system follows them, but none that
 // someone else planted in a shared sticky folder such as /tmp), and only when
 // every byte is written and on the disk does that file take the target's
-// place, with the target's owner and permissions from before its first byte.
+// place, with the target's owner, extended attributes (its access list among
+// them) and permissions from before its first byte.
 // False, with the target exactly as it was and no new file left, when
 // anything fails (a folder of that name, a folder that doesn't exist, a full
 // disk or a write cut short, no right to write the folder or the target).

@@ -4,11 +4,14 @@
 
 #if ! JUCE_WINDOWS
 #include <csignal>
+#include <cstring>
+#include <fcntl.h>
 #include <grp.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 static mode_t modeOf (const juce::File& f)
@@ -17,15 +20,18 @@ static mode_t modeOf (const juce::File& f)
     return ::stat (f.getFullPathName().toRawUTF8(), &info) == 0 ? info.st_mode & 07777 : 0;
 }
 
-// While watched, the mode and size of each file whose mode the writer sets, until then.
-static juce::String* modesChanged = nullptr;
-extern "C" int fchmod (int fd, mode_t mode) noexcept
+// While watched, what others could see of a file as its first byte goes in:
+// its mode and the length of its list of extended attributes.
+static juce::String* atFirstByte = nullptr;
+extern "C" ssize_t write (int fd, const void* bytes, size_t numBytes)
 {
     struct stat info;
-    if (modesChanged != nullptr && ::fstat (fd, &info) == 0)
-        *modesChanged << juce::String::formatted ("%o %d ", (unsigned) (info.st_mode & 07777), (int) info.st_size);
-    return (int) ::syscall (SYS_fchmod, fd, mode);
+    if (atFirstByte != nullptr && ::fstat (fd, &info) == 0 && S_ISREG (info.st_mode) && info.st_size == 0)
+        *atFirstByte << juce::String::formatted ("%o %zd ", (unsigned) (info.st_mode & 07777),
+                                                 ::flistxattr (fd, nullptr, 0));
+    return ::syscall (SYS_write, fd, bytes, numBytes);
 }
+
 // 1 or 0 for what `act` gives as nobody in group nogroup, which takes the superuser to become.
 template <typename Act>
 static int asNobody (Act act)
@@ -155,15 +161,37 @@ TEST_F (InitFileWriter, PermissionsAreTheTargetsBeforeTheFirstByteAndAnyNameFits
         ASSERT_TRUE (replace (target, "old\r\n")) << name;
         EXPECT_EQ (modeOf (target), 0666u) << "what the system gives any new file";
         ASSERT_EQ (::chmod (target.getFullPathName().toRawUTF8(), mode), 0);
-        juce::String changes;
-        modesChanged = &changes;
+        juce::String seen;
+        atFirstByte = &seen;
         EXPECT_TRUE (replace (target, "new\r\n")) << name;
-        modesChanged = nullptr;
+        atFirstByte = nullptr;
         EXPECT_EQ (modeOf (target), mode);
         EXPECT_EQ (target.loadFileAsString(), "new\r\n");
-        EXPECT_EQ (changes, "600 0 ") << "private from its creation, and empty until its mode was set";
+        EXPECT_EQ (seen, juce::String::formatted ("%o 0 ", (unsigned) mode)) << "the mode set before the first byte";
         EXPECT_EQ (entriesIn (folder), ++files);
     }
     ::umask (umaskBefore);
+}
+
+TEST_F (InitFileWriter, AnAccessListAndOtherAttributesAreKeptSoTheGroupStillCannotWrite)
+{
+    // user::rw- user:1:r-- group::r-- mask::rw- other::r--, as the system stores it (little-endian)
+    const uint32_t list[] = { 2, 0x60001, ~0u, 0x40002, 1, 0x40004, ~0u, 0x60010, ~0u, 0x40020, ~0u };
+    const char* const path = pathOf (file);
+    ASSERT_TRUE (replace (file, "old\r\n"));
+    if (::setxattr (path, "system.posix_acl_access", list, sizeof (list), 0) != 0
+        || ::setxattr (path, "user.origin", "kept", 4, 0) != 0 || ::chown (path, 0, 65534) != 0)
+        GTEST_SKIP() << "needs the superuser and a disk with access lists and user attributes";
+    juce::String seen;
+    atFirstByte = &seen;
+    EXPECT_TRUE (replace (file, "new\r\n"));
+    atFirstByte = nullptr;
+    EXPECT_EQ (seen, "664 36 ") << "both attributes there before the first byte";
+    uint32_t copied[16] = {};
+    EXPECT_EQ (::getxattr (path, "system.posix_acl_access", copied, sizeof (copied)), (ssize_t) sizeof (list));
+    EXPECT_EQ (std::memcmp (copied, list, sizeof (list)), 0);
+    EXPECT_EQ (::getxattr (path, "user.origin", copied, sizeof (copied)), 4);
+    EXPECT_EQ (asNobody ([path] { return ::open (path, O_RDONLY) >= 0 && ::open (path, O_WRONLY) < 0; }), 1)
+        << "nogroup may read, not write";
 }
 #endif
