@@ -98,7 +98,7 @@ bool finalPathOf (const std::wstring& path, std::wstring& finalPath)
     return true;
 }
 
-bool replaceOnWindows (const juce::File& requestedTarget, const void* data, size_t numBytes)
+bool replaceOnWindows (const juce::File& requestedTarget, const void* data, size_t numBytes, juce::File* newTextKeptIn)
 {
     const std::wstring requested = requestedTarget.getFullPathName().toWideCharPointer();
     const auto attributes = GetFileAttributesW (requested.c_str());
@@ -137,18 +137,25 @@ bool replaceOnWindows (const juce::File& requestedTarget, const void* data, size
     }
 
     // ReplaceFile keeps the target's attributes and security settings. Should
-    // it fail after taking the target away, the new file goes in its place.
+    // it fail after taking the target away, the new file goes in its place;
+    // should that fail too, or should the target be left under another name,
+    // the new file is the only copy of the new text, and stays.
     bool replaced = false;
-    if (exists)
-        replaced =
-            ReplaceFileW (target.c_str(), temporary.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)
-            || (GetLastError() == ERROR_UNABLE_TO_MOVE_REPLACEMENT
-                && GetFileAttributesW (target.c_str()) == INVALID_FILE_ATTRIBUTES
-                && MoveFileExW (temporary.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH));
-    else
+    bool keep = false;
+    if (! exists)
         replaced = MoveFileExW (temporary.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);
+    else if (ReplaceFileW (target.c_str(), temporary.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                           nullptr))
+        replaced = true;
+    else if (const auto error = GetLastError(); error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2)
+        keep = true;
+    else if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT
+             && GetFileAttributesW (target.c_str()) == INVALID_FILE_ATTRIBUTES)
+        keep = ! (replaced = MoveFileExW (temporary.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH));
 
-    if (! replaced)
+    if (keep && newTextKeptIn != nullptr)
+        *newTextKeptIn = juce::File (juce::String (temporary.c_str()));
+    if (! replaced && ! keep)
         DeleteFileW (temporary.c_str());
     return replaced;
 }
@@ -405,11 +412,12 @@ bool replaceOnPosix (const juce::File& requestedTarget, const void* data, size_t
 #endif
 } // namespace
 
-bool replaceFileContent (const juce::File& target, const void* data, size_t numBytes)
+bool replaceFileContent (const juce::File& target, const void* data, size_t numBytes, juce::File* newTextKeptIn)
 {
 #if JUCE_WINDOWS
-    return replaceOnWindows (target, data, numBytes);
+    return replaceOnWindows (target, data, numBytes, newTextKeptIn);
 #else
+    juce::ignoreUnused (newTextKeptIn); // a rename never fails half-way
     return replaceOnPosix (target, data, numBytes);
 #endif
 }

@@ -20,5 +20,8 @@ juce::MemoryBlock bytesToSave (const juce::String& text);
 // False, with the target exactly as it was and no new file left, when
 // anything fails (a folder of that name, a folder that doesn't exist, a full
 // disk or a write cut short, no right to write the folder or the target).
-bool replaceFileContent (const juce::File& target, const void* data, size_t numBytes);
+// On Windows alone the system can fail half-way, with the target gone or
+// under another name: the new file then stays, and `newTextKeptIn` names it.
+bool replaceFileContent (const juce::File& target, const void* data, size_t numBytes,
+                         juce::File* newTextKeptIn = nullptr);
 } // namespace initfile

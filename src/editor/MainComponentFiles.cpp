@@ -91,11 +91,14 @@ bool MainComponent::saveInitFile (const juce::File& file)
     const auto bytes = initfile::bytesToSave (initTextEditor->getText());
     const bool fileWasThere = file.existsAsFile();
 
-    if (initfile::replaceFileContent (file, bytes.getData(), bytes.getSize()))
+    juce::File newTextKeptIn;
+    if (initfile::replaceFileContent (file, bytes.getData(), bytes.getSize(), &newTextKeptIn))
         return true;
 
     auto message = TRANS ("The file could not be saved:") + "\n" + file.getFullPathName();
-    if (fileWasThere)
+    if (newTextKeptIn != juce::File())
+        message << "\n\n" << TRANS ("The new text is in:") << "\n" << newTextKeptIn.getFullPathName();
+    else if (fileWasThere)
         message << "\n\n" << TRANS ("An existing file of that name has been left as it was.");
 
     showFileProblem (TRANS ("File Not Saved"), message);
