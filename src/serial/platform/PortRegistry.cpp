@@ -298,18 +298,13 @@ bool isListingOnlyRegisteredDevices()
     return r.onlyRegistered;
 }
 
-std::string getComName (const std::string& devicePathOrLinkName)
+std::string getComName (const std::string& devicePath)
 {
-    auto& r = registry();
-    std::lock_guard<std::mutex> guard (r.lock);
+    const auto node = canonicalPath (devicePath);
 
-    for (auto& path : { devicePathOrLinkName, canonicalPath (devicePathOrLinkName) })
-    {
-        auto known = r.comNumbers.find (path);
-
-        if (known != r.comNumbers.end())
-            return "COM" + std::to_string (known->second);
-    }
+    for (auto& port : serialplatform::listPresentPorts())
+        if (port.devicePath == node)
+            return "COM" + std::to_string (port.comNumber);
 
     return {};
 }

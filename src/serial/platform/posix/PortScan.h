@@ -27,8 +27,10 @@ struct ScanRoots
 
 struct ScannedDevice
 {
-    // What stays the same when the device comes back under another node: the
-    // name of its link in the by-id folder, or else its node.
+    // What stays the same while the device is away, as Windows knows a
+    // device: a USB adapter's vendor, product, serial number and interface,
+    // or without a serial number the USB port it is plugged into; any other
+    // device's node. Two devices present at once never share one.
     std::string identity;
     std::string node;         // the node, with every link resolved
     std::string description;  // empty when nothing says what the device is
