@@ -63,6 +63,7 @@ struct FakeMachine
                                      path ("sys/class/tty/console/active") };
         // Only root makes device nodes: here a plain file stands for one.
         r.isDevice = [] (const std::string& p) { return juce::File (p).existsAsFile(); };
+        r.lockFolders = { path ("run/lock") };
         return r;
     }
     juce::File file (const juce::String& relativePath) const { return root.getChildFile (relativePath); }

@@ -125,4 +125,26 @@ TEST_F (PortListing, EachAdapterKeepsItsNumberAndNoEntryOpensAnotherAdapter)
     }
 }
 
+TEST_F (PortListing, LockFileOfAnotherLiveProcessKeepsThePortClosed)
+{
+    testsupport::PseudoTerminal line;
+    const auto parent = ::getppid();
+    const std::pair<std::string, bool> cases[] = {
+        { "     " + std::to_string (parent) + "\n", false },
+        { std::string (reinterpret_cast<const char*> (&parent), 4), false }, // the old binary form
+        { "4194304\n", true },                                               // above any process id: stale
+        { std::to_string (::getpid()), true },                               // our own
+        { "garbage\n", true },
+    };
+    const auto lock = machine.file ("run/lock/LCK.." + juce::File (line.getSlavePath()).getFileName());
+    lock.create();
+
+    for (auto& [content, opens] : cases)
+    {
+        lock.replaceWithData (content.data(), content.size());
+        SerialPort port;
+        EXPECT_EQ (port.open (line.getSlavePath()), opens) << content;
+    }
+}
+
 #endif

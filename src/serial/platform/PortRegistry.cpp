@@ -223,6 +223,19 @@ void setScanRoots (const ScanRoots& roots)
     r.roots = roots;
 }
 
+bool isHeldByLockFile (const std::string& node)
+{
+    auto& r = registry();
+    std::vector<std::string> folders;
+
+    {
+        std::lock_guard<std::mutex> guard (r.lock);
+        folders = r.roots.lockFolders;
+    }
+
+    return isHeldByLockFile (folders, node);
+}
+
 std::string resolveDeviceName (const std::string& name)
 {
     static const std::string devicePrefix = "\\\\.\\";

@@ -23,6 +23,9 @@ struct ScanRoots
 
     // Whether a node is one a port can be opened on.
     std::function<bool (const std::string&)> isDevice = isCharacterDevice;
+
+    // Where terminal programs leave "LCK..ttyUSB0" while they use a port.
+    std::vector<std::string> lockFolders = { "/run/lock", "/var/lock" };
 };
 
 struct ScannedDevice
@@ -40,6 +43,10 @@ struct ScannedDevice
 // The serial devices present now, none of them a kernel console, in no
 // particular order.
 std::vector<ScannedDevice> scanSerialDevices (const ScanRoots& roots);
+
+// Whether a lock file in one of the folders says that a live process other
+// than this one uses the node.
+bool isHeldByLockFile (const std::vector<std::string>& lockFolders, const std::string& node);
 
 // The path with every link resolved, or the path itself when it leads
 // nowhere.
