@@ -28,12 +28,15 @@ struct FakeMachine
         else
             juce::File::createSymbolicLink (dev, node, true);
     }
+    // Newer kernels put the serial core's generic port device between the tty and the UART's own device.
     void addUart (const juce::String& name, const juce::String& uartType)
     {
-        addTty (name, "sys/devices/platform/serial8250." + name, uartType);
-        file ("sys/bus/drivers/serial8250").createDirectory();
-        file ("sys/bus/drivers/serial8250")
-            .createSymbolicLink (file ("sys/devices/platform/serial8250." + name + "/driver"), true);
+        addTty (name, "sys/devices/platform/serial8250/port." + name, uartType);
+        const auto port = file ("sys/devices/platform/serial8250/port." + name);
+        for (auto [device, driver] : { std::pair (port, "serial-base/drivers/port"),
+                                       { port.getParentDirectory(), "platform/drivers/serial8250" } })
+            file ("sys/bus").getChildFile (driver).createDirectory()
+                && file ("sys/bus").getChildFile (driver).createSymbolicLink (device.getChildFile ("driver"), true);
     }
     // An adapter in `socket` ("1-1.2") of the hub 1-1, its tty below interface 0; empty strings are left out.
     void addUsb (const juce::String& name, const juce::String& product, const juce::String& socket,

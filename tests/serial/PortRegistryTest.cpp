@@ -12,7 +12,7 @@
 TEST (PortRegistry, RegisteredDeviceIsListedAndOpenedByItsComNameOnly)
 {
     testsupport::PseudoTerminal line, passing;
-    const int number = PortRegistry::registerDevice (line.getSlavePath(), "COMBO COM Adapter");
+    const int number = PortRegistry::registerDevice (line.getSlavePath(), "Caf\xe9 COMBO COM Adapter"); // Latin-1
     const auto comName = "COM" + juce::String (number);
     {
         // A scope takes away what was registered within it, and only that.
@@ -24,7 +24,7 @@ TEST (PortRegistry, RegisteredDeviceIsListedAndOpenedByItsComNameOnly)
     // The link takes the port's name from the first "COM" of the friendly name.
     const auto name = SerialPort::listPorts().getAllKeys()[0];
     EXPECT_EQ (name.substring (name.indexOf ("COM")), comName + ")");
-    EXPECT_TRUE (name.startsWithIgnoreCase ("combo com adapter"));
+    EXPECT_TRUE (name.startsWith (juce::CharPointer_UTF8 ("Caf\xc3\xa9 ComBO Com Adapter "))) << name;
     SerialPort port;
     for (auto bad : { "\\\\.\\", "\\\\.\\COM", "COM", "\\\\.\\COM0", "\\\\.\\COMX", "\\\\.\\CON1", "\\\\.\\COM999" })
         EXPECT_FALSE (port.open (bad)) << bad;
