@@ -28,18 +28,32 @@ struct FakeMachine
         else
             juce::File::createSymbolicLink (dev, node, true);
     }
+    // Newer kernels put the serial core's generic port device between the tty and the UART's own device.
     void addUart (const juce::String& name, const juce::String& uartType)
     {
-        addTty (name, "sys/devices/platform/serial8250." + name, uartType);
-        file ("sys/bus/drivers/serial8250").createDirectory();
-        file ("sys/bus/drivers/serial8250")
-            .createSymbolicLink (file ("sys/devices/platform/serial8250." + name + "/driver"), true);
+        addTty (name, "sys/devices/platform/serial8250/port." + name, uartType);
+        const auto port = file ("sys/devices/platform/serial8250/port." + name);
+        for (auto [device, driver] : { std::pair (port, "serial-base/drivers/port"),
+                                       { port.getParentDirectory(), "platform/drivers/serial8250" } })
+            file ("sys/bus").getChildFile (driver).createDirectory()
+                && file ("sys/bus").getChildFile (driver).createSymbolicLink (device.getChildFile ("driver"), true);
     }
-    void addUsb (const juce::String& name, const juce::String& product, const juce::String& node = {})
+    // An adapter in `socket` ("1-1.2") of the hub 1-1, its tty below interface 0; empty strings are left out.
+    void addUsb (const juce::String& name, const juce::String& product, const juce::String& socket,
+                 const juce::String& node = {}, const juce::String& serial = {}, const juce::String& interface = {})
     {
-        addTty (name, "sys/devices/pci0/usb1/1-" + name + "/1-1:1.0/" + name, {}, node);
-        file ("sys/devices/pci0/usb1/1-" + name + "/product").replaceWithText (product + "\n");
+        const juce::String hub = "sys/devices/pci0/usb1/1-1/", adapter = hub + socket + "/",
+                           at = adapter + socket + ":1.0/";
+        addTty (name, at + name, {}, node);
+        const juce::StringArray files{ hub + "idVendor",        "05e3",  hub + "product",       "USB2.0 Hub",
+                                       adapter + "idVendor",    "1a86",  adapter + "idProduct", "7523",
+                                       adapter + "product",     product, adapter + "serial",    serial,
+                                       at + "bInterfaceNumber", "00",    at + "interface",      interface };
+        for (int i = 0; i < files.size(); i += 2)
+            files[i + 1].isEmpty() ? file (files[i]).deleteFile()
+                                   : file (files[i]).replaceWithText (files[i + 1] + "\n");
     }
+    void unplug (const juce::String& name) { file ("sys/class/tty/" + name).deleteRecursively(); } // the node may stay
     void link (const juce::String& byIdName, const juce::String& node)
     {
         juce::File::createSymbolicLink (file ("dev/serial/by-id/" + byIdName), "../../" + node, true);
@@ -52,6 +66,7 @@ struct FakeMachine
                                      path ("sys/class/tty/console/active") };
         // Only root makes device nodes: here a plain file stands for one.
         r.isDevice = [] (const std::string& p) { return juce::File (p).existsAsFile(); };
+        r.lockFolders = { path ("run/lock") };
         return r;
     }
     juce::File file (const juce::String& relativePath) const { return root.getChildFile (relativePath); }

@@ -12,7 +12,7 @@
 TEST (PortRegistry, RegisteredDeviceIsListedAndOpenedByItsComNameOnly)
 {
     testsupport::PseudoTerminal line, passing;
-    const int number = PortRegistry::registerDevice (line.getSlavePath(), "COMBO COM Adapter");
+    const int number = PortRegistry::registerDevice (line.getSlavePath(), "Caf\xe9 COMBO COM Adapter"); // Latin-1
     const auto comName = "COM" + juce::String (number);
     {
         // A scope takes away what was registered within it, and only that.
@@ -24,7 +24,7 @@ TEST (PortRegistry, RegisteredDeviceIsListedAndOpenedByItsComNameOnly)
     // The link takes the port's name from the first "COM" of the friendly name.
     const auto name = SerialPort::listPorts().getAllKeys()[0];
     EXPECT_EQ (name.substring (name.indexOf ("COM")), comName + ")");
-    EXPECT_TRUE (name.startsWithIgnoreCase ("combo com adapter"));
+    EXPECT_TRUE (name.startsWith (juce::CharPointer_UTF8 ("Caf\xc3\xa9 ComBO Com Adapter "))) << name;
     SerialPort port;
     for (auto bad : { "\\\\.\\", "\\\\.\\COM", "COM", "\\\\.\\COM0", "\\\\.\\COMX", "\\\\.\\CON1", "\\\\.\\COM999" })
         EXPECT_FALSE (port.open (bad)) << bad;
@@ -57,9 +57,9 @@ struct PortListing : testing::Test
 TEST_F (PortListing, UsbDevicesFirstInNaturalOrderNamedByProduct)
 {
     machine.addUart ("ttyS1", "4");
-    machine.addUsb ("ttyUSB10", "Board Ten");
-    machine.addUsb ("ttyUSB2", "Board Two");
-    machine.addUsb ("ttyACM0", "Quorvel COM Board");
+    machine.addUsb ("ttyUSB10", "Board Ten", "1-1.1");
+    machine.addUsb ("ttyUSB2", "Board Two", "1-1.2");
+    machine.addUsb ("ttyACM0", "Quorvel COM Board", "1-1.3");
     const int setsBefore = serialplatform::countOpenDeviceSets();
     const auto ports = SerialPort::listPorts();
     EXPECT_EQ (serialplatform::countOpenDeviceSets(), setsBefore);
@@ -79,36 +79,72 @@ TEST_F (PortListing, UsbDevicesFirstInNaturalOrderNamedByProduct)
 
     // Names of up to 1023 bytes fit the listing's buffer; a longer one is left out.
     const auto fits = juce::String::repeatedString ("x", 1023 - ports.getAllKeys()[0].length() + 17);
-    machine.addUsb ("ttyACM0", fits);
+    machine.addUsb ("ttyACM0", fits, "1-1.3");
     EXPECT_EQ (SerialPort::listPorts().getAllKeys()[0].length(), 1023);
-    machine.addUsb ("ttyACM0", fits + "x");
+    machine.addUsb ("ttyACM0", fits + "x", "1-1.3");
     EXPECT_EQ (SerialPort::listPorts().size(), 3);
 }
 
-TEST_F (PortListing, AdapterThatComesBackUnderANewNodeKeepsItsNumber)
+TEST_F (PortListing, EachAdapterKeepsItsNumberAndNoEntryOpensAnotherAdapter)
 {
-    testsupport::PseudoTerminal first, stranger, back;
-    const juce::String adapter = "usb-Quorvel_Board-if00-port0";
-    machine.addUsb ("ttyUSB0", "Board", first.getSlavePath());
-    machine.link (adapter, "ttyUSB0");
-    ASSERT_EQ (SerialPort::listPorts().size(), 1);
-    const juce::String comName = PortRegistry::getComName (adapter.toStdString());
+    testsupport::PseudoTerminal lines[4], board, boardMoved;
+    const juce::String link = "usb-1a86_USB2.0-Serial-if00-port0";
+    juce::String nodes[2];
+    auto plug = [&] (int socket, int line) // two identical adapters without serial numbers
+    {
+        nodes[socket] = "ttyUSB" + juce::String (line);
+        machine.addUsb (nodes[socket], "USB2.0-Serial", "1-1." + juce::String (socket + 1), lines[line].getSlavePath());
+        machine.link (link, nodes[socket]); // udev gives their one link to the one plugged in last
+    };
+    plug (0, 0);
+    plug (1, 1);
+    machine.addUsb ("ttyACM0", "Board", "1-1.5", board.getSlavePath(), "Q42");
+    ASSERT_EQ (SerialPort::listPorts().size(), 3);
+    auto comOf = [] (auto& line) { return juce::String (PortRegistry::getComName (line.getSlavePath())); };
+    const juce::String com[] = { comOf (lines[0]), comOf (lines[1]), comOf (board) };
+    EXPECT_NE (com[0], com[1]);
 
-    // Pulled out; another device takes its node.
-    SerialPort port, other;
-    machine.file ("dev/serial/by-id/" + adapter).deleteFile();
-    machine.addUsb ("ttyUSB0", "Other", stranger.getSlavePath());
-    ASSERT_EQ (SerialPort::listPorts().size(), 1);
-    EXPECT_FALSE (SerialPort::listPorts().getAllKeys()[0].endsWith ("(" + comName + ")"));
-    EXPECT_FALSE (port.open ("\\\\.\\" + comName));
+    // With a serial number, an adapter is itself in any socket.
+    machine.unplug ("ttyACM0");
+    machine.addUsb ("ttyACM1", "Board", "1-1.6", boardMoved.getSlavePath(), "Q42");
+    EXPECT_EQ (comOf (boardMoved), com[2]);
 
-    machine.addUsb ("ttyUSB1", "Board", back.getSlavePath());
-    machine.link (adapter, "ttyUSB1");
-    const auto ports = SerialPort::listPorts();
-    EXPECT_EQ (ports.size(), 2);
-    EXPECT_TRUE (ports.getAllKeys().contains ("Board " + juce::String (back.getSlavePath()) + " (" + comName + ")"));
-    ASSERT_TRUE (port.open ("\\\\.\\" + comName));
-    EXPECT_FALSE (other.open (back.getSlavePath())); // the port holds it
+    for (int gone : { 1, 0 })
+    {
+        const int stays = 1 - gone;
+        machine.link (link, nodes[gone]);
+        machine.unplug (nodes[gone]);
+        machine.link (link, nodes[stays]);
+        SerialPort port, other;
+        EXPECT_FALSE (port.open ("\\\\.\\" + com[gone])) << gone;
+        ASSERT_TRUE (port.open ("\\\\.\\" + com[stays])) << gone;
+        EXPECT_FALSE (other.open (machine.file ("dev/" + nodes[stays]).getFullPathName())) << "not the one held";
+        port.close();
+        plug (gone, gone + 2); // back in the same socket, under a new node
+        EXPECT_EQ (comOf (lines[gone + 2]), com[gone]);
+    }
+}
+
+TEST_F (PortListing, LockFileOfAnotherLiveProcessKeepsThePortClosed)
+{
+    testsupport::PseudoTerminal line;
+    const auto parent = ::getppid();
+    const std::pair<std::string, bool> cases[] = {
+        { "     " + std::to_string (parent) + "\n", false },
+        { std::string (reinterpret_cast<const char*> (&parent), 4), false }, // the old binary form
+        { "4194304\n", true },                                               // above any process id: stale
+        { std::to_string (::getpid()), true },                               // our own
+        { "garbage\n", true },
+    };
+    const auto lock = machine.file ("run/lock/LCK.." + juce::File (line.getSlavePath()).getFileName());
+    lock.create();
+
+    for (auto& [content, opens] : cases)
+    {
+        lock.replaceWithData (content.data(), content.size());
+        SerialPort port;
+        EXPECT_EQ (port.open (line.getSlavePath()), opens) << content;
+    }
 }
 
 #endif

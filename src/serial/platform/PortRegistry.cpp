@@ -223,6 +223,19 @@ void setScanRoots (const ScanRoots& roots)
     r.roots = roots;
 }
 
+bool isHeldByLockFile (const std::string& node)
+{
+    auto& r = registry();
+    std::vector<std::string> folders;
+
+    {
+        std::lock_guard<std::mutex> guard (r.lock);
+        folders = r.roots.lockFolders;
+    }
+
+    return isHeldByLockFile (folders, node);
+}
+
 std::string resolveDeviceName (const std::string& name)
 {
     static const std::string devicePrefix = "\\\\.\\";
@@ -298,18 +311,13 @@ bool isListingOnlyRegisteredDevices()
     return r.onlyRegistered;
 }
 
-std::string getComName (const std::string& devicePathOrLinkName)
+std::string getComName (const std::string& devicePath)
 {
-    auto& r = registry();
-    std::lock_guard<std::mutex> guard (r.lock);
+    const auto node = canonicalPath (devicePath);
 
-    for (auto& path : { devicePathOrLinkName, canonicalPath (devicePathOrLinkName) })
-    {
-        auto known = r.comNumbers.find (path);
-
-        if (known != r.comNumbers.end())
-            return "COM" + std::to_string (known->second);
-    }
+    for (auto& port : serialplatform::listPresentPorts())
+        if (port.devicePath == node)
+            return "COM" + std::to_string (port.comNumber);
 
     return {};
 }

@@ -11,9 +11,10 @@
 // Each device gets its COM number the first time it is seen (registered or
 // found present) and keeps it for the life of the process; the number is
 // reported here and forms the " (COMn)" at the end of its friendly name. A
-// device found present is known by the name of its /dev/serial/by-id link
-// where it has one, so that an adapter that comes back under another node
-// keeps its number; any other device, and every registered one, by its node.
+// USB adapter found present is known as Windows knows it (by its serial
+// number, or without one by the USB port it is plugged into), so that it
+// keeps its number when it comes back under another node; any other device,
+// and every registered one, by its node.
 //
 // Windows lists its own COM ports: there these functions do nothing and
 // registerDevice() returns 0.
@@ -37,9 +38,9 @@ void unregisterAllDevices();
 void setListOnlyRegisteredDevices (bool onlyRegistered);
 bool isListingOnlyRegisteredDevices();
 
-// "COMn" for a device that has been seen, known by this node (or by-id link
-// name), else an empty string.
-std::string getComName (const std::string& devicePathOrLinkName);
+// "COMn" for the device present now at this path (a node or a link to one),
+// else an empty string.
+std::string getComName (const std::string& devicePath);
 
 // Lists only registered devices while it exists, and restores the earlier
 // setting (and removes the devices registered meanwhile) when it ends.

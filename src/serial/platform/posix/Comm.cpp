@@ -531,6 +531,14 @@ HANDLE CreateFileA (LPCSTR fileName, DWORD desiredAccess, DWORD shareMode, LPSEC
         return INVALID_HANDLE_VALUE;
     }
 
+    // Asked before opening: opening a tty raises its modem lines, which
+    // resets many boards under the program that uses them.
+    if (isHeldByLockFile (path))
+    {
+        setLastError (ERROR_SHARING_VIOLATION);
+        return INVALID_HANDLE_VALUE;
+    }
+
     const bool reads = (desiredAccess & GENERIC_READ) != 0, writes = (desiredAccess & GENERIC_WRITE) != 0;
     int access = reads && writes ? O_RDWR : (writes ? O_WRONLY : O_RDONLY);
 

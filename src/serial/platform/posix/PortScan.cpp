@@ -10,8 +10,15 @@
 #include <set>
 #include <sstream>
 
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <iterator>
+
 #include <dirent.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace serialplatform
 {
@@ -93,6 +100,7 @@ struct FoundDevice
 {
     ScannedDevice device;
     DescriptionRank rank = noDescription;
+    std::vector<std::string> identities; // the most lasting first; the node comes after them all
 };
 
 void describe (FoundDevice& found, const std::string& description, DescriptionRank rank)
@@ -104,25 +112,52 @@ void describe (FoundDevice& found, const std::string& description, DescriptionRa
     }
 }
 
-std::string usbDescriptorString (const std::string& sysfsDevice)
+// The USB device that a tty belongs to, and the interface on the way there.
+struct UsbPlace
 {
-    // A tty's sysfs device is the USB interface, or a port below it; the
-    // product string sits with the USB device above the interface.
-    std::string interfaceString;
-    auto dir = sysfsDevice;
+    std::string device, interface;
+};
 
-    for (int level = 0; level < 5 && ! dir.empty(); ++level, dir = parentDirectory (dir))
+// The adapter's own USB device is the first directory up from the tty that
+// has a vendor id; the hubs and the host controller above it have their own
+// strings, which say nothing about the adapter. A tty always hangs below one
+// of the device's interfaces.
+UsbPlace usbPlaceOf (const std::string& sysfsDevice, const std::string& sysfsRoot)
+{
+    std::string below;
+
+    for (auto dir = sysfsDevice; dir.compare (0, sysfsRoot.size() + 1, sysfsRoot + "/") == 0;
+         below = dir, dir = parentDirectory (dir))
     {
-        auto product = readSysfsText (dir + "/product");
-
-        if (! product.empty())
-            return product;
-
-        if (interfaceString.empty())
-            interfaceString = readSysfsText (dir + "/interface");
+        if (::access ((dir + "/idVendor").c_str(), F_OK) == 0)
+            return below.empty() ? UsbPlace() : UsbPlace{ dir, below };
     }
 
-    return interfaceString;
+    return {};
+}
+
+std::string usbDescription (const UsbPlace& usb)
+{
+    auto product = readSysfsText (usb.device + "/product");
+    return product.empty() ? readSysfsText (usb.interface + "/interface") : product;
+}
+
+// Without a serial number, two identical adapters differ only in where they
+// are plugged in; the interface folder's name ("1-1.2:1.0") says that.
+std::vector<std::string> usbIdentities (const UsbPlace& usb)
+{
+    auto ids = "usb " + readSysfsText (usb.device + "/idVendor") + ":" + readSysfsText (usb.device + "/idProduct");
+    auto serial = readSysfsText (usb.device + "/serial");
+    std::vector<std::string> identities;
+
+    if (! serial.empty())
+    {
+        auto number = readSysfsText (usb.interface + "/bInterfaceNumber");
+        identities.push_back (ids + " serial " + serial + " interface " + number);
+    }
+
+    identities.push_back (ids + " at " + baseName (usb.interface));
+    return identities;
 }
 
 // Newer kernels put a generic port device of the serial core between the
@@ -160,6 +195,8 @@ FoundDevice& entryFor (std::map<std::string, FoundDevice>& found, const std::str
 
 void findSysfsDevices (const ScanRoots& roots, std::map<std::string, FoundDevice>& found)
 {
+    const auto sysfsRoot = canonicalPath (parentDirectory (parentDirectory (roots.ttyClass)));
+
     for (auto& name : directoryEntries (roots.ttyClass))
     {
         auto entry = roots.ttyClass + "/" + name;
@@ -183,10 +220,13 @@ void findSysfsDevices (const ScanRoots& roots, std::map<std::string, FoundDevice
 
         auto& device = entryFor (found, canonicalPath (node));
 
-        if (sysfsDevice.find ("/usb") != std::string::npos)
+        auto usb = usbPlaceOf (sysfsDevice, sysfsRoot);
+
+        if (! usb.device.empty())
         {
             device.device.likelyBoard = true;
-            describe (device, usbDescriptorString (sysfsDevice), usbString);
+            device.identities = usbIdentities (usb);
+            describe (device, usbDescription (usb), usbString);
         }
 
         describe (device, driverOf (sysfsDevice), driverName);
@@ -203,10 +243,6 @@ void findLinkedDevices (const ScanRoots& roots, std::map<std::string, FoundDevic
             continue;
 
         auto& device = entryFor (found, target);
-
-        if (device.device.identity.empty())
-            device.device.identity = name;
-
         device.device.likelyBoard = true;
         describe (device, name, linkName);
     }
@@ -233,6 +269,38 @@ bool isCharacterDevice (const std::string& path)
     return ::stat (path.c_str(), &info) == 0 && S_ISCHR (info.st_mode);
 }
 
+// A lock holds the owner's process id as text, padded with blanks by most
+// programs; old ones wrote it as a 4-byte binary number, which a process id
+// (below 2^22) always gives with a zero byte.
+bool isHeldByLockFile (const std::vector<std::string>& lockFolders, const std::string& node)
+{
+    for (auto& folder : lockFolders)
+    {
+        std::ifstream in (folder + "/LCK.." + baseName (canonicalPath (node)), std::ios::binary);
+        std::string content ((std::istreambuf_iterator<char> (in)), std::istreambuf_iterator<char>());
+        long pid = 0;
+
+        if (content.size() == 4 && content.find ('\0') != std::string::npos)
+        {
+            std::int32_t binary;
+            std::memcpy (&binary, content.data(), sizeof (binary));
+            pid = binary;
+        }
+        else
+        {
+            pid = std::strtol (content.c_str(), nullptr, 10);
+        }
+
+        // A lock whose owner is gone is left behind by a crash: it holds
+        // nothing. A process of another user is alive, though we may not
+        // signal it.
+        if (pid > 0 && pid <= INT_MAX && pid != ::getpid() && (::kill ((pid_t) pid, 0) == 0 || errno == EPERM))
+            return true;
+    }
+
+    return false;
+}
+
 // Devices reached by several roads (a by-id link, a sysfs entry, a
 // registration) are told apart by the node that all those roads lead to.
 std::string canonicalPath (const std::string& path)
@@ -251,17 +319,24 @@ std::vector<ScannedDevice> scanSerialDevices (const ScanRoots& roots)
     findSysfsDevices (roots, found);
     findLinkedDevices (roots, found);
 
-    const auto consoles = consoleNodes (roots);
+    for (auto& node : consoleNodes (roots))
+        found.erase (node);
+
+    // Adapters that claim the same serial number, or share one interface,
+    // fall back to something that tells them apart.
+    std::map<std::string, int> uses;
+
+    for (auto& entry : found)
+        for (auto& identity : entry.second.identities)
+            ++uses[identity];
+
     std::vector<ScannedDevice> devices;
 
     for (auto& [node, entry] : found)
     {
-        if (consoles.count (node) != 0)
-            continue;
-
-        if (entry.device.identity.empty())
-            entry.device.identity = node;
-
+        auto unique = std::find_if (entry.identities.begin(), entry.identities.end(),
+                                    [&] (auto& identity) { return uses[identity] == 1; });
+        entry.device.identity = unique == entry.identities.end() ? node : *unique;
         devices.push_back (entry.device);
     }
 

@@ -23,12 +23,17 @@ struct ScanRoots
 
     // Whether a node is one a port can be opened on.
     std::function<bool (const std::string&)> isDevice = isCharacterDevice;
+
+    // Where terminal programs leave "LCK..ttyUSB0" while they use a port.
+    std::vector<std::string> lockFolders = { "/run/lock", "/var/lock" };
 };
 
 struct ScannedDevice
 {
-    // What stays the same when the device comes back under another node: the
-    // name of its link in the by-id folder, or else its node.
+    // What stays the same while the device is away, as Windows knows a
+    // device: a USB adapter's vendor, product, serial number and interface,
+    // or without a serial number the USB port it is plugged into; any other
+    // device's node. Two devices present at once never share one.
     std::string identity;
     std::string node;         // the node, with every link resolved
     std::string description;  // empty when nothing says what the device is
@@ -38,6 +43,10 @@ struct ScannedDevice
 // The serial devices present now, none of them a kernel console, in no
 // particular order.
 std::vector<ScannedDevice> scanSerialDevices (const ScanRoots& roots);
+
+// Whether a lock file in one of the folders says that a live process other
+// than this one uses the node.
+bool isHeldByLockFile (const std::vector<std::string>& lockFolders, const std::string& node);
 
 // The path with every link resolved, or the path itself when it leads
 // nowhere.

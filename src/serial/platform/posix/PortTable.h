@@ -31,6 +31,10 @@ void setScanRoots (const ScanRoots& roots);
 // Empty when a COM name belongs to no device present now.
 std::string resolveDeviceName (const std::string& name);
 
+// Whether a lock file in the folders of the scan roots marks the node as in
+// use by another live process.
+bool isHeldByLockFile (const std::string& node);
+
 // Device sets made by SetupDiGetClassDevsA and not yet destroyed.
 int countOpenDeviceSets();
 } // namespace serialplatform
