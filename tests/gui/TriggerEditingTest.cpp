@@ -109,7 +109,7 @@ TEST_F (TriggerEditing, LinesShowTheirValuesWithTheirOwnEnablement)
     EXPECT_EQ (editor.initLines, juce::StringArray ("#TRIG 02, 2, 1, 1, 1, 0, 12, 0, ,\r\n"));
 }
 
-TEST_F (TriggerEditing, RefusedRangeSaysWhyAndTestFollowsTheLineOnlyWithAnOpenPort)
+TEST_F (TriggerEditing, RefusedRangeSaysWhyAndCopyStopsAtTheLastTrigger)
 {
     act (editor, "function=2 high= add");
     ASSERT_EQ (alerts.shown().size(), 1u);
@@ -120,17 +120,14 @@ TEST_F (TriggerEditing, RefusedRangeSaysWhyAndTestFollowsTheLineOnlyWithAnOpenPo
     EXPECT_TRUE (dismissAlertWindows());
     EXPECT_EQ (editor.initLines, initfile::headerBlock());
 
-    act (editor, "function=1 add trigger=2");
-    editor.testButton->setEnabled (true);
-    act (editor, "add");
-    EXPECT_TRUE (editor.testButton->isEnabled()) << "without a port a line leaves \"Test\" as it was";
-
-    editor.comPortOpen = true;
+    // Trigger 16 has no next one: "Copy" only switches itself off.
     juce::String buttons;
-    for (auto* actions : { "trigger=3", "add", "delete", "trigger=1" })
+    for (auto* actions : { "function=1 trigger=15 add", "copy", "copy", "delete" })
         if (act (editor, actions))
-            buttons << widgetStates (editor, "add update delete copy test") << "|";
-    EXPECT_EQ (buttons, ". - - - -|- . . . .|. - - - -|- . . . .|");
+            buttons << widgetStates (editor, "trigger add update delete copy") << "|";
+    EXPECT_EQ (buttons, "15 - . . .|16 - . . .|16 - . . -|16 . - - -|");
+    EXPECT_EQ (editor.initLines[0], "#TRIG 15, 1, 0, 1, 1, 1, 1, 0, ,\r\n");
+    EXPECT_EQ (editor.initLines.size(), 8);
 }
 
 // Many user actions from a fixed seed, each checked against a model of the
