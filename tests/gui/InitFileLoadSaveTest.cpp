@@ -108,7 +108,8 @@ TEST_F (InitFileLoadSave, OnlyTheFirst128EntriesHoldATriggersLine)
     // "Add" writes a second line; "Delete" finds the first, too far down to count.
     EXPECT_EQ (widgetStates (editor, "add update delete"), ". - -");
     act (editor, "add delete");
-    EXPECT_EQ (editor.initLines.joinIntoString (""), loaded.joinIntoString ("") + "#TRIG 01, 1, 0, 1, 1, 1, 1, 0, ,\r\n");
+    EXPECT_EQ (editor.initLines.joinIntoString (""),
+               loaded.joinIntoString ("") + "#TRIG 01, 1, 0, 1, 1, 1, 1, 0, ,\r\n");
 }
 
 TEST_F (InitFileLoadSave, SaveAsWritesTheViewAsItStands)

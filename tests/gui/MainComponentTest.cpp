@@ -149,8 +149,9 @@ TEST_F (MainComponentLook, EachChoiceWritesTheCodeItsTextNamesAndTheDefaultNone)
         {
             const auto choice = juce::String (name) + "=" + juce::String (box.getItemId (i));
             choices << box.getItemText (i) << "="
-                    << (field == 0 ? added (choice)
-                                   : juce::StringArray::fromTokens (added ("reset " + choice + " add"), ",", {})[field].trim())
+                    << (field == 0
+                            ? added (choice)
+                            : juce::StringArray::fromTokens (added ("reset " + choice + " add"), ",", {})[field].trim())
                     << ";";
             if (field > 0)
                 act (editor, "delete");
