@@ -71,6 +71,17 @@ fuzz: deps
 	rm -rf build-fuzz/corpus && cp -r fuzz/corpus build-fuzz/corpus
 	build-fuzz/fuzz/fuzz_init_file_load -max_total_time=$(FUZZ_SECONDS) -max_len=8192 -timeout=10 build-fuzz/corpus
 
+# The Google Benchmark programs of bench/, built optimised into build-bench
+# and run one after another under a display; then bench/startup times the
+# program's start.
+BENCHMARKS := $(patsubst bench/%.cpp,bench_%,$(wildcard bench/*.cpp))
+
+bench: deps
+	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DQUORVEL_BUILD_BENCHMARKS=ON >/dev/null
+	cmake --build build-bench -j$(JOBS) --target QuorvelInitFileMaker $(BENCHMARKS)
+	for b in $(BENCHMARKS); do $(WITH_DISPLAY) build-bench/bench/$$b || exit 1; done
+	bench/startup build-bench/QuorvelInitFileMaker_artefacts/Release/quorvel-init-file-maker
+
 # The 64-bit Windows program, cross-built with MinGW-w64; its tests run under
 # wine. The image libraries JUCE needs are built once into $(WINDOWS_DEPS),
 # which `make clean` keeps.

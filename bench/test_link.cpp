@@ -13,6 +13,7 @@
 #include "editor/MainComponent.h"
 #include "serial/SerialPort.h"
 #include "serial/platform/PortRegistry.h"
+#include "support/EditorDriver.h"
 #include "support/MessageLoop.h"
 #include "support/PseudoTerminal.h"
 
@@ -42,9 +43,9 @@ struct EditorWithBoard
     {
         PortRegistry::registerDevice (board.getSlavePath(), "Bench Board");
         editor = std::make_unique<MainComponent>();
-        testsupport::drainMessageLoop();
+        testsupport::deliverPendingMessages();
         editor->addButton->triggerClick();
-        testsupport::drainMessageLoop();
+        testsupport::deliverPendingMessages();
     }
 
     bool ready() const { return editor->comPortOpen && editor->testButton->isEnabled(); }

@@ -43,8 +43,6 @@ TEST (InitLineModel, NewTriggerLinesGoBeforeHigherNumbersAndAsterisks)
 
     EXPECT_EQ (findTriggerLine ({ t3, t4, t4 }, 4), 1);
     EXPECT_EQ (findTriggerLine ({ t3 }, 4), -1);
-    EXPECT_TRUE (isPresentTriggerLine (0) && isPresentTriggerLine (127));
-    EXPECT_FALSE (isPresentTriggerLine (-1) || isPresentTriggerLine (128));
 }
 
 TEST (InitLineModel, ViewCutsOverlongEntriesButKeepsTheirLineBreak)

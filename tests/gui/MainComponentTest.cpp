@@ -93,9 +93,8 @@ TEST_F (MainComponentLook, StartsAsANewFileAndNewGoesBackToItFromAnything)
     act (editor, "volume=-4 amp lowpower sleep=2 baud=7 release=9 velocity noteoffs pitch=4 channel=3");
     editor.initLines.add ("#TRIG 03, 2, 1, 3, 6, 0, 5, -4, 5, 7\r\n");
     act (editor, "trigger=3");
-    editor.testButton->setEnabled (true); // as with an open port
     EXPECT_EQ (widgetStates (editor),
-               ". . . . . 5 3 1 0- [5] [7] . . . . . . . 7 . -4 . . [300] 3 2 - . . . . 0- . . . 1 . . 1 . "
+               ". . . . . 5 3 1 0- [5] [7] . . . . . . . 7 . -4 . . [300] 3 2 - . . . . 0- . . . 1 . - 1 . "
                "6- . -4- . - . 1 9 . 1 . 2 4 . 1 1 1 3 .");
 
     act (editor, "new");
@@ -107,26 +106,74 @@ TEST_F (MainComponentLook, StartsAsANewFileAndNewGoesBackToItFromAnything)
     EXPECT_EQ (editor.lowText->getText(), "1234");
 }
 
-TEST_F (MainComponentLook, EachSystemChoiceWritesItsLineOnTopAndTheDefaultNone)
+TEST_F (MainComponentLook, EachChoiceWritesTheCodeItsTextNamesAndTheDefaultNone)
 {
+    // Every item of a box by its text, and what picking it adds to the list:
+    // a system box its line, a trigger box (from a reset, then "Add") its
+    // line's field. Each box starts where the one before leaves the editor.
+    const std::tuple<const char*, int, const char*> boxes[] = {
+        { "baud", 0,
+          "1200 bps=#BAUD 1200;2400 bps=#BAUD 2400;9600 bps=#BAUD 9600;19.2 kbps=#BAUD 19200;"
+          "38.4 kbps=#BAUD 38400;57.6 kbps=;MIDI=#MIDI 1 ;" },
+        { "pitch", 0, "1=#BEND 1;2=;3=#BEND 3;4=#BEND 4;5=#BEND 5;" },
+        { "channel", 0,
+          "Omni=;1=#MCHN 1;2=#MCHN 2;3=#MCHN 3;4=#MCHN 4;5=#MCHN 5;6=#MCHN 6;7=#MCHN 7;8=#MCHN 8;9=#MCHN 9;"
+          "10=#MCHN 10;11=#MCHN 11;12=#MCHN 12;13=#MCHN 13;14=#MCHN 14;15=#MCHN 15;16=#MCHN 16;" },
+        { "sleep", 0,
+          "15 sec=#LPWR 15;30 sec=#LPWR 30;1 min=#LPWR 60;2 min=#LPWR 120;3 min=#LPWR 180;4 min=#LPWR 240;"
+          "5 min=#LPWR 300;10 min=#LPWR 600;15 min=#LPWR 900;30 min=#LPWR 1800;45 min=#LPWR 2700;1 hr=#LPWR 3600;" },
+        { "interface", 1, "Contact Closure=1;Active (3.3V / 5V)=2;" },
+        { "type", 3, "Edge=1;Level=2;Latch=3;" },
+        { "function", 6,
+          "Normal=1;Next=2;Previous=3;Random=4;Pause=5;Resume=6;Stop=7;Volume Up=8;Volume Dn=9;"
+          "MIDI Bank Up=10;MIDI Bank Dn=11;Trig Bank Up=12;Trig Bank Dn=13;" },
+    };
+    const auto added = [this] (const juce::String& actions)
+    {
+        const auto before = editor.initLines;
+        act (editor, actions);
+        juce::StringArray lines;
+        for (auto& line : editor.initLines)
+            if (! before.contains (line))
+                lines.add (line.upToLastOccurrenceOf ("\r\n", false, false));
+        return lines.joinIntoString ("|");
+    };
+
+    act (editor, "lowpower");
+    for (auto& [name, field, written] : boxes)
+    {
+        auto& box = *dynamic_cast<juce::ComboBox*> (widgetNamed (editor, name));
+        juce::String choices;
+        for (int i = 0; i < box.getNumItems(); ++i)
+        {
+            const auto choice = juce::String (name) + "=" + juce::String (box.getItemId (i));
+            choices << box.getItemText (i) << "="
+                    << (field == 0
+                            ? added (choice)
+                            : juce::StringArray::fromTokens (added ("reset " + choice + " add"), ",", {})[field].trim())
+                    << ";";
+            if (field > 0)
+                act (editor, "delete");
+        }
+        EXPECT_EQ (choices, juce::String (written));
+    }
+
     juce::String lines;
-    act (editor, "baud=7 lowpower");
-    for (auto& choice : juce::StringArray::fromTokens (
-             "sleep=1 sleep=2 sleep=3 sleep=4 sleep=5 sleep=6 sleep=7 sleep=8 sleep=9 sleep=10 sleep=11 sleep=12 "
-             "pitch=1 pitch=3 pitch=4 pitch=5 channel=2 channel=3 channel=17 release=1 release=127 volume=-20 "
-             "volume=-1 volume=1 volume=10 baud=1 baud=2 baud=3 baud=4 baud=5",
-             false))
-        if (act (editor, choice))
-            lines << linesOnTop().upToFirstOccurrenceOf ("|", true, false);
-    EXPECT_EQ (lines, "#LPWR 15|#LPWR 30|#LPWR 60|#LPWR 120|#LPWR 180|#LPWR 240|#LPWR 300|#LPWR 600|#LPWR 900|"
-                      "#LPWR 1800|#LPWR 2700|#LPWR 3600|#BEND 1|#BEND 3|#BEND 4|#BEND 5|#MCHN 1|#MCHN 2|#MCHN 16|"
-                      "#MREL 1|#MREL 127|#VOLM -20|#VOLM -1|#VOLM 1|#VOLM 10|#BAUD 1200|#BAUD 2400|#BAUD 9600|"
-                      "#BAUD 19200|#BAUD 38400|");
+    for (auto* value : { "release=1", "release=127", "volume=-20", "volume=-1", "volume=1", "volume=10", "velocity",
+                         "velocity", "noteoffs", "velocity" })
+        lines << added (value) << ";";
+    EXPECT_EQ (lines, "#MREL 1;#MREL 127;#VOLM -20;#VOLM -1;#VOLM 1;#VOLM 10;#MIDI 3;#MIDI 1;#MIDI 5;#MIDI 7;");
+
+    // Leaving MIDI mode takes its lines and settings; they don't come back with it.
+    const char* const midi = "release velocity noteoffs pitch channel";
+    expectSteps ({ { "baud=2", "#BAUD 2400|#VOLM 10|#LPWR 3600|" } });
+    EXPECT_EQ (widgetStates (editor, midi), "0- 0- 0- 2- 1-");
+    expectSteps ({ { "baud=7", "#MIDI 1 |#VOLM 10|#LPWR 3600|" } });
+    EXPECT_EQ (widgetStates (editor, midi), "0 0 0 2 1");
 
     expectSteps ({
         // Back at its default each value takes its line away, and writes none.
-        { "baud=7 release=5 pitch=3 channel=9", "#MCHN 8|#BEND 3|#MREL 5|#MIDI 1 |#VOLM 10|#LPWR 3600|" },
-        { "pitch=2 channel=1 release=0 volume=0 lowpower", "#MIDI 1 |" },
+        { "pitch=3 channel=9 release=5 pitch=2 channel=1 release=0 volume=0 lowpower", "#MIDI 1 |" },
         { "baud=6", "" },
         // The last changed setting stands first.
         { "volume=-5 amp", "#SPKR 1|#VOLM -5|" },
@@ -141,22 +188,4 @@ TEST_F (MainComponentLook, EachSystemChoiceWritesItsLineOnTopAndTheDefaultNone)
     EXPECT_EQ (widgetStates (editor, "sleep lowpower"), "7 1");
     act (editor, "lowpower");
     EXPECT_EQ (widgetStates (editor, "sleep lowpower"), "7- 0");
-}
-
-TEST_F (MainComponentLook, MidiModeComesWithItsWidgetsAndLeavesWithItsLines)
-{
-    const char* const midi = "release velocity noteoffs pitch channel";
-    expectSteps ({
-        { "baud=7", "#MIDI 1 |" },
-        { "pitch=5 channel=17 release=20", "#MREL 20|#MCHN 16|#BEND 5|#MIDI 1 |" },
-        { "velocity", "#MIDI 3|#MREL 20|#MCHN 16|#BEND 5|" },
-        { "velocity", "#MIDI 1|#MREL 20|#MCHN 16|#BEND 5|" },
-        { "noteoffs", "#MIDI 5|#MREL 20|#MCHN 16|#BEND 5|" },
-        { "velocity", "#MIDI 7|#MREL 20|#MCHN 16|#BEND 5|" },
-        { "baud=2", "#BAUD 2400|" },
-    });
-    EXPECT_EQ (widgetStates (editor, midi), "0- 0- 0- 2- 1-");
-
-    expectSteps ({ { "baud=7", "#MIDI 1 |" } });
-    EXPECT_EQ (widgetStates (editor, midi), "0 0 0 2 1") << "nothing chosen before comes back";
 }

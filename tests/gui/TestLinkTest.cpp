@@ -58,11 +58,13 @@ TEST_F (TestLinkControls, StartUpOpensTheFirstBoardAndTestAndStopAllReachIt)
                names.joinIntoString ("|") + "|" + names[0]);
 
     // The widgets as they stand go out, even before the line is updated.
-    EXPECT_EQ (link ("add test trigvolume=-20 loop test stop"), opened + " . .");
-    EXPECT_EQ (listed (0).readFromFarSide (39),
-               Bytes ({ 0xF0, 0xAA, 0x11, 0x06, 0x00, 0x01, 0x00, 0x01, 0x01, 0x01, 0x01, 0x00, 0x00,
-                        0x00, 0x00, 0x00, 0x55, 0xF0, 0xAA, 0x11, 0x06, 0x00, 0x01, 0x00, 0x01, 0x03,
-                        0x01, 0x01, 0xEC, 0x00, 0x00, 0x00, 0x00, 0x55, 0xF0, 0xAA, 0x05, 0x04, 0x55 }));
+    EXPECT_EQ (link ("trigger=3 add trigvolume=-5 loop test stop"), opened + " . .");
+    EXPECT_EQ (listed (0).readFromFarSide (22),
+               Bytes ({ 0xF0, 0xAA, 0x11, 0x06, 0x02, 0x01, 0x00, 0x01, 0x03, 0x01, 0x01,
+                        0xFB, 0x00, 0x00, 0x00, 0x00, 0x55, 0xF0, 0xAA, 0x05, 0x04, 0x55 }));
+
+    // "New" starts a file, not a link.
+    EXPECT_EQ (link ("new"), opened + " . -");
     EXPECT_TRUE (listed (0).readUntilQuiet (100).empty()) << "more than the clicked frames went out";
     EXPECT_TRUE (listed (1).readUntilQuiet (20).empty());
 }

@@ -3,29 +3,11 @@
 #include "editor/InitLineModel.h"
 #include "support/EditorDriver.h"
 
-#include <map>
-#include <random>
-
 using namespace testsupport;
 
 namespace
 {
 const char* const defaults = "1 0 1 1 0 0 1 1 0 []- []-";
-
-// Ways to set a trigger up, each with the line it must build after the
-// trigger number; none where the track range must be refused.
-const std::pair<const char*, const char*> presets[] = {
-    { "reset", ", 1, 0, 1, 1, 1, 1, 0, ," },
-    { "reset function=2 low=3 high=40", ", 1, 0, 1, 1, 1, 2, 0, 3, 40" },
-    { "reset function=7 low=9 high=9", ", 1, 0, 1, 0, 0, 7, 0, 9, 9" },
-    { "reset function=2 low=10 high=5", "" },
-    { "reset function=3 low=1 high=", "" },
-    { "reset function=6 low=0 high=4", "" },
-    { "reset interface=2 type=3 lock trigvolume=-20", ", 2, 1, 3, 4, 1, 1, -20, ," },
-    { "reset type=2", ", 1, 0, 2, 0, 1, 1, 0, ," },
-    { "reset function=8", ", 1, 0, 1, 0, 0, 8, 0, ," },
-    { "reset lock loop function=12", ", 1, 0, 1, 7, 1, 12, 0, ," },
-};
 
 class TriggerEditing : public EditorTest
 {
@@ -109,88 +91,46 @@ TEST_F (TriggerEditing, LinesShowTheirValuesWithTheirOwnEnablement)
     EXPECT_EQ (editor.initLines, juce::StringArray ("#TRIG 02, 2, 1, 1, 1, 0, 12, 0, ,\r\n"));
 }
 
-TEST_F (TriggerEditing, RefusedRangeSaysWhyAndTestFollowsTheLineOnlyWithAnOpenPort)
+// Each row: the actions, then the trigger lines they leave on top (number and
+// body, the bodies by letter), the states of "trigger add update delete copy"
+// and the number of message boxes shown so far.
+TEST_F (TriggerEditing, WritesKeepOneLinePerTriggerInOrderAndARefusedRangeWritesNothing)
 {
-    act (editor, "function=2 high= add");
-    ASSERT_EQ (alerts.shown().size(), 1u);
-    const auto& alert = alerts.shown().front();
-    EXPECT_EQ (alert.title, "Track Range Error");
-    EXPECT_EQ (alert.message,
-               "Track Range values for this Trigger Function type must be set to 1 - 4096, with HIGH >= LOW");
-    EXPECT_TRUE (dismissAlertWindows());
-    EXPECT_EQ (editor.initLines, initfile::headerBlock());
-
-    act (editor, "function=1 add trigger=2");
-    editor.testButton->setEnabled (true);
-    act (editor, "add");
-    EXPECT_TRUE (editor.testButton->isEnabled()) << "without a port a line leaves \"Test\" as it was";
-
-    editor.comPortOpen = true;
-    juce::String buttons;
-    for (auto* actions : { "trigger=3", "add", "delete", "trigger=1" })
-        if (act (editor, actions))
-            buttons << widgetStates (editor, "add update delete copy test") << "|";
-    EXPECT_EQ (buttons, ". - - - -|- . . . .|. - - - -|- . . . .|");
-}
-
-// Many user actions from a fixed seed, each checked against a model of the
-// lines the user has written and of the line the widgets build.
-TEST_F (TriggerEditing, RandomUserActionsKeepFileAndWidgetsConsistent)
-{
-    std::mt19937 rng{ 20240611u };
-    const auto random = [&rng] (int n) { return std::uniform_int_distribution<int> (0, n - 1) (rng); };
-    const juce::String buttons[] = { "add", "update", "copy", "delete" };
-    std::map<int, juce::String> lines; // by trigger number
-    juce::String built = presets[0].second;
-    int writes = 0, refusals = 0;
-
-    for (int step = 0; step < 1500 && ! HasFailure(); ++step)
+    const juce::StringArray bodies{ "1, 0, 1, 1, 1, 1, 0, ,", "2, 1, 3, 4, 1, 2, -20, 1, 16",
+                                    "2, 0, 3, 4, 1, 2, -20, 1, 16", "2, 0, 3, 4, 1, 12, -20, ," };
+    const std::pair<const char*, const char*> steps[] = {
+        { "function=2 high= add", "1 . - - - 1" },
+        { "trigger=5 add", "05a 5 - . . . 1" },
+        { "trigger=3 function=2 interface=2 type=3 lock trigvolume=-20 add", "03b 05a 3 - . . . 1" },
+        // "Copy" writes the widgets, unwritten edits included, as the next trigger's line.
+        { "invert copy", "03b 04c 05a 4 - . . . 1" },
+        { "copy", "03b 04c 05c 5 - . . . 1" },
+        // A refused range keeps the line there was, and the selection.
+        { "function=3 high= copy", "03b 04c 05c 5 - . . . 2" },
+        { "update", "03b 04c 05c 5 - . . . 3" },
+        { "trigger=4 function=12 update", "03b 04d 05c 4 - . . . 3" },
+        // "Delete" keeps the widgets, so "Add" writes the same line again.
+        { "delete", "03b 05c 4 . - - - 3" },
+        { "add", "03b 04d 05c 4 - . . . 3" },
+        // Trigger 16 has no next one: "Copy" only switches itself off.
+        { "trigger=15 add copy", "03b 04d 05c 15a 16a 16 - . . . 3" },
+        { "copy", "03b 04d 05c 15a 16a 16 - . . - 3" },
+    };
+    for (auto& [actions, expected] : steps)
     {
-        const int trigger = editor.triggerComboBox->getSelectedId(), action = random (10);
-        if (action < 2)
-        {
-            const int next = random (16) + 1;
-            if (next != trigger)
-                built = lines.count (next) > 0 ? lines[next].fromFirstOccurrenceOf (",", true, false).trimEnd()
-                                               : presets[0].second;
-            act (editor, "trigger=" + juce::String (next));
-        }
-        else if (action < 6)
-        {
-            const auto& preset = presets[random ((int) std::size (presets))];
-            act (editor, preset.first);
-            built = preset.second;
-        }
-        else if (const auto button = buttons[action - 6]; widgetStates (editor, button) == ".")
-        {
-            act (editor, button);
-            const int target = button == "delete" ? 0 : button == "copy" ? (trigger < 16 ? trigger + 1 : 0) : trigger;
-            const bool refused = target > 0 && built.isEmpty();
-            ASSERT_EQ (alerts.shown().size(), refused ? 1u : 0u);
-            ASSERT_TRUE (dismissAlertWindows());
-            alerts.clear();
-            refusals += refused;
-
-            if (button == "delete")
-                lines.erase (trigger);
-            else if (target > 0 && ! refused)
-                lines[target] = "#TRIG " + juce::String (target).paddedLeft ('0', 2) + built + "\r\n", ++writes;
-            ASSERT_EQ (editor.triggerComboBox->getSelectedId(), target > trigger && ! refused ? target : trigger);
-        }
-
-        // The list holds exactly the lines written, in ascending order above
-        // the header; the view shows the list; the buttons fit the trigger.
-        juce::String expected;
-        for (auto& written : lines)
-            expected << written.second;
-        const auto text = editor.initLines.joinIntoString ({});
-        ASSERT_EQ (text, expected + initfile::headerBlock().joinIntoString ({})) << "step " << step;
-        ASSERT_EQ (editor.initTextEditor->getText(), text.replace ("\r\n", "\n"));
-        EXPECT_EQ (widgetStates (editor, "add update delete"),
-                   lines.count (editor.triggerComboBox->getSelectedId()) > 0 ? "- . ." : ". - -");
+        act (editor, actions);
+        juce::String state;
+        for (auto& line : editor.initLines)
+            if (const int body = bodies.indexOf (line.substring (10).trimEnd());
+                line.startsWith (initfile::triggerPrefix))
+                state << line.substring (6, 8) << (body >= 0 ? juce::String::charToString ('a' + body) : line) << " ";
+        state << widgetStates (editor, "trigger add update delete copy") << " " << (int) alerts.shown().size();
+        EXPECT_EQ (state, juce::String (expected)) << actions;
+        EXPECT_EQ (editor.initTextEditor->getText(), editor.initLines.joinIntoString ("").replace ("\r\n", "\n"));
+        EXPECT_TRUE (dismissAlertWindows());
     }
 
-    // The mix must keep reaching every road, or the run proves little.
-    EXPECT_GT (writes, 100);
-    EXPECT_GT (refusals, 30);
+    for (auto& alert : alerts.shown())
+        EXPECT_EQ (alert.title + ": " + alert.message, "Track Range Error: Track Range values for this Trigger "
+                                                       "Function type must be set to 1 - 4096, with HIGH >= LOW");
 }

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include "link/CommandFrames.h"
 #include "link/Communicator.h"
 #include "serial/SerialPort.h"
 #include "serial/platform/PortRegistry.h"
 #include "support/MessageLoop.h"
+#include "support/ProcessState.h"
 #include "support/PseudoTerminal.h"
 
 #include <ctime>
@@ -42,14 +44,7 @@ protected:
     // Seen on Linux only.
     static bool waitForStreamThreadsToEnd()
     {
-        return testsupport::runMessageLoopUntil (
-            []
-            {
-                for (auto& task : juce::File ("/proc/self/task").findChildFiles (juce::File::findDirectories, false))
-                    if (task.getChildFile ("comm").loadFileAsString().startsWith ("Serial"))
-                        return false;
-                return true;
-            });
+        return testsupport::runMessageLoopUntil ([] { return testsupport::streamThreadCounter() == 0; });
     }
 
     static juce::String hex (const std::vector<uint8_t>& b)
@@ -104,14 +99,11 @@ TEST_F (CommunicatorTest, LinkSendsWholeFramesTakesOneFrameAndLetsGoOfThePort)
     EXPECT_EQ (line.c_cflag & (CSTOPB | CRTSCTS), 0u);
 #endif
 
-    // Exactly the accepted frames, whole and in order.
-    TriggerSettings settings;
-    settings.volumeDb = -20;
-    ASSERT_TRUE (link.sendTriggerSettings (settings, 15));
-    EXPECT_FALSE (link.sendTriggerSettings (settings, 16));
+    // Exactly the frames sent, whole and in order.
+    frames::TriggerSettingsFrame frame;
+    ASSERT_TRUE (frames::makeTriggerSettingsFrame ({}, 15, frame) && link.sendTriggerSettings ({}, 15));
     ASSERT_TRUE (link.sendStopAll());
-    EXPECT_EQ (hex (board.pty.readFromFarSide (22)),
-               "f0 aa 11 06 0f 01 00 01 01 01 01 ec 00 00 00 00 55 f0 aa 05 04 55");
+    EXPECT_EQ (hex (board.pty.readFromFarSide (22)), hex ({ frame.begin(), frame.end() }) + " f0 aa 05 04 55");
 
     ASSERT_TRUE (board.pty.writeFromFarSide ({ 0x13, 0xF0, 0xAA, 0x06, 0x07, 0x08, 0x55 }));
     ASSERT_TRUE (waitForChanges (2)) << "no single message for a complete frame";

@@ -2,6 +2,7 @@
 
 #include "serial/SerialPortStreams.h"
 #include "support/MessageLoop.h"
+#include "support/ProcessState.h"
 #include "support/PseudoTerminal.h"
 
 #include <algorithm>
@@ -12,12 +13,10 @@
 #include <thread>
 
 #if ! defined(_WIN32)
-#include <filesystem>
-#include <fstream>
 #include <sys/ioctl.h>
 #endif
 
-using testsupport::runMessageLoopUntil;
+using namespace testsupport;
 
 namespace
 {
@@ -47,23 +46,6 @@ struct OpenLine
     }
 };
 
-#if ! defined(_WIN32)
-// The number after `key` (else the first) in a /proc/self/task file, summed over the stream threads.
-long long streamThreadCounter (const char* file, const std::string& key = {})
-{
-    long long sum = 0, value = 0;
-    for (const auto& task : std::filesystem::directory_iterator ("/proc/self/task"))
-    {
-        std::string name, word;
-        std::getline (std::ifstream (task.path() / "comm"), name);
-        std::ifstream in (task.path() / file);
-        while (name.rfind ("Serial", 0) == 0 && ! key.empty() && in >> word && word != key)
-            ;
-        sum += name.rfind ("Serial", 0) == 0 && in >> value ? value : 0;
-    }
-    return sum;
-}
-#endif
 } // namespace
 
 TEST (SerialPortOutputStream, SendsEveryByteOnceInOrderInChunksOf128)
@@ -143,10 +125,7 @@ TEST (SerialPortInputStream, QueuesBytesInOrderReadsLinesAndLeavesNoWaitBehind)
 {
     OpenLine open;
     ASSERT_TRUE (open.opened);
-#if ! defined(_WIN32)
-    auto openDescriptors = [] { return std::distance (std::filesystem::directory_iterator ("/proc/self/fd"), {}); };
     const auto descriptors = openDescriptors();
-#endif
     auto in = std::make_unique<SerialPortInputStream> (&open.port);
 
     // Every byte value, the line-control ones included, passes unchanged.

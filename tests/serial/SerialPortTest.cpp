@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "serial/SerialPort.h"
+#include "support/ProcessState.h"
 #include "support/PseudoTerminal.h"
 
 #include <cstring>
@@ -9,7 +10,6 @@
 #if ! defined(_WIN32)
 #include "serial/platform/posix/LineSettings.h"
 #include <fcntl.h>
-#include <filesystem>
 #include <sys/ioctl.h>
 #include <unistd.h>
 #endif
@@ -112,10 +112,9 @@ TEST (SerialPortOpen, RefusesMissingHeldAndOtherDevicesAndKeepsNothingOpen)
     // Wine takes any rate, and lets a second handle open a port that is open.
 #if ! defined(_WIN32)
     EXPECT_FALSE (first.setConfig ({ 12345, 8, 0, 0, 0 })) << "a rate the line does not know";
-    auto openDescriptors = [] { return std::distance (std::filesystem::directory_iterator ("/proc/self/fd"), {}); };
-    const auto descriptors = openDescriptors();
+    const auto descriptors = testsupport::openDescriptors();
     EXPECT_FALSE (second.open ("/dev/null") || second.open (line.getSlavePath()) || second.isOpen());
-    EXPECT_EQ (openDescriptors(), descriptors) << "a refused open keeps its descriptor";
+    EXPECT_EQ (testsupport::openDescriptors(), descriptors) << "a refused open keeps its descriptor";
     first.close();
     // Root passes a terminal's exclusive mode, so ask the terminal whether it is still set.
     const int other = ::open (line.getSlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);

@@ -23,13 +23,17 @@ bool deliverPendingMessages (int timeoutMs)
 }
 
 // What a user does to the widget: picks the item id, drags to the value,
-// types the text or clicks. Only an enabled widget reacts to a user, and a
-// box offers only its items.
+// types the text or clicks. Only an enabled widget reacts to a user, and only
+// while no message box is up; a box offers only its items, a slider its range.
 static bool perform (juce::Component* widget, const juce::String& value)
 {
     auto* box = dynamic_cast<juce::ComboBox*> (widget);
+    auto* slider = dynamic_cast<juce::Slider*> (widget);
+    const double number = value.getDoubleValue();
 
-    if (widget == nullptr || ! widget->isEnabled() || (box != nullptr && box->indexOfItemId (value.getIntValue()) < 0))
+    if (widget == nullptr || ! widget->isEnabled() || countOpenAlertWindows() > 0
+        || (box != nullptr && box->indexOfItemId (value.getIntValue()) < 0)
+        || (slider != nullptr && (number < slider->getMinimum() || number > slider->getMaximum())))
     {
         ADD_FAILURE() << "no user can do that to " << (widget ? widget->getName() : "a missing widget");
         return false;
@@ -37,8 +41,8 @@ static bool perform (juce::Component* widget, const juce::String& value)
 
     if (box != nullptr)
         box->setSelectedId (value.getIntValue(), juce::sendNotificationSync);
-    else if (auto* slider = dynamic_cast<juce::Slider*> (widget))
-        slider->setValue (value.getDoubleValue(), juce::sendNotificationSync);
+    else if (slider != nullptr)
+        slider->setValue (number, juce::sendNotificationSync);
     else if (auto* field = dynamic_cast<juce::TextEditor*> (widget))
         field->setHighlightedRegion ({ 0, field->getTotalNumChars() }), field->insertTextAtCaret (value);
     else if (auto* button = dynamic_cast<juce::Button*> (widget))
@@ -48,7 +52,7 @@ static bool perform (juce::Component* widget, const juce::String& value)
 }
 
 // The widgets a test names, by their place in the editor's creation order.
-static juce::Component* widgetNamed (const MainComponent& editor, const juce::String& name)
+juce::Component* widgetNamed (const MainComponent& editor, const juce::String& name)
 {
     static const auto names = juce::StringArray::fromTokens (
         "- - - quit - function type invert poly low high new - - - - - - baud - volume - - view trigger interface add "

@@ -16,8 +16,12 @@ bool deliverPendingMessages (int timeoutMs = 2000);
 // Runs user actions separated by blanks, each followed by what it caused:
 // "widget=value" picks an item id, drags a slider or types over a field's
 // text, "widget" clicks (names in EditorDriver.cpp). One that no user can do
-// (a disabled widget, an item the box lacks) fails the test, returning false.
+// (a disabled widget, an item the box lacks, a value off the slider, anything
+// while a message box is open) fails the test, returning false.
 bool act (MainComponent& editor, const juce::String& actions);
+
+// The widget of that name in act().
+juce::Component* widgetNamed (const MainComponent& editor, const juce::String& name);
 
 struct ShownAlert
 {
