@@ -84,15 +84,6 @@ TEST (FrameParser, AByteThatEndsAFrameInErrorNeverStartsTheNextOne)
     }
 }
 
-TEST (FrameParser, TakingTheKeptFrameLetsTheNextOneIn)
-{
-    FrameParser parser;
-    ASSERT_EQ (feed (parser, "F0 AA 07 06 01 02 55 F0 AA 05 04 55"), 1);
-    parser.acceptNextFrame();
-    EXPECT_EQ (feed (parser, "F0 AA 05 04 55"), 1);
-    EXPECT_EQ (parser.getCommand(), 0x04);
-}
-
 TEST (FrameParser, DrainReportsFramesAndStopsWhenAskedEvenIfInputNeverRunsDry)
 {
     juce::MemoryInputStream twoFrames (juce::MemoryBlock ("\xF0\xAA\x05\x04\x55\x00\xF0\xAA\x05\x04\x55", 11), true);
