@@ -8,6 +8,7 @@
 #include <tuple>
 
 #if ! defined(_WIN32)
+#include "serial/platform/PortRegistry.h"
 #include "serial/platform/posix/LineSettings.h"
 #include <fcntl.h>
 #include <sys/ioctl.h>
@@ -124,3 +125,52 @@ TEST (SerialPortOpen, RefusesMissingHeldAndOtherDevicesAndKeepsNothingOpen)
     EXPECT_TRUE (second.open (line.getSlavePath()) && ! first.isOpen());
 #endif
 }
+
+#if ! defined(_WIN32)
+// The streams take a refusal of the calls beneath the port for a refusal.
+TEST (SerialPlatform, CallsRefuseWhatWindowsRefuses)
+{
+    testsupport::PseudoTerminal line;
+    PortRegistry::ScopedRegisteredDevicesOnly onlyOurs;
+    PortRegistry::registerDevice (line.getSlavePath(), "Board");
+    const auto bogus = reinterpret_cast<HANDLE> (0x7777);
+    char byte = 'x';
+    DWORD count = 0, mask = 0;
+    OVERLAPPED io{}, second{};
+    io.hEvent = CreateEventA (nullptr, 1, 0, nullptr);
+    EXPECT_FALSE (ReadFile (bogus, &byte, 1, &count, &io) || ResetEvent (bogus));
+    EXPECT_TRUE (ResetEvent (io.hEvent));
+
+    auto open = [&] (DWORD access) {
+        return CreateFileA (line.getSlavePath().c_str(), access, 0, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED,
+                            nullptr);
+    };
+    const HANDLE readOnly = open (GENERIC_READ);
+    EXPECT_FALSE (WriteFile (readOnly, &byte, 1, &count, &io) && count == 1) << "opened for reading only";
+    CloseHandle (readOnly);
+    const HANDLE port = open (GENERIC_READ | GENERIC_WRITE);
+    EXPECT_FALSE (WriteFile (port, &byte, 1, &count, nullptr)) << "no overlapped record";
+    EXPECT_TRUE (ReadFile (port, &byte, 1, &count, nullptr) && count == 0) << "nothing has come";
+    EXPECT_TRUE (SetCommMask (port, EV_RXCHAR));
+    EXPECT_FALSE (WaitCommEvent (port, &mask, &io));
+    EXPECT_FALSE (WaitCommEvent (port, &mask, &second)) << "one wait at a time";
+    EXPECT_EQ (GetLastError(), (DWORD) ERROR_INVALID_PARAMETER);
+    CloseHandle (port);
+    CloseHandle (io.hEvent);
+
+    auto set =
+        SetupDiGetClassDevsA (&GUID_DEVINTERFACE_COMPORT, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+    SP_DEVINFO_DATA device{};
+    device.cbSize = sizeof (device);
+    BYTE name[64];
+    DWORD type = 0;
+    EXPECT_FALSE (
+        SetupDiGetDeviceRegistryPropertyA (set, &device, SPDRP_FRIENDLYNAME, &type, name, sizeof (name), nullptr))
+        << "a record never filled in names no device";
+    EXPECT_TRUE (
+        SetupDiEnumDeviceInfo (set, 0, &device)
+        && SetupDiGetDeviceRegistryPropertyA (set, &device, SPDRP_FRIENDLYNAME, &type, name, sizeof (name), nullptr));
+    EXPECT_EQ (type, REG_SZ);
+    SetupDiDestroyDeviceInfoList (set);
+}
+#endif
