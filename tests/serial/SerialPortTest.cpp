@@ -164,9 +164,13 @@ TEST (SerialPlatform, CallsRefuseWhatWindowsRefuses)
     device.cbSize = sizeof (device);
     BYTE name[64];
     DWORD type = 0;
-    EXPECT_FALSE (
-        SetupDiGetDeviceRegistryPropertyA (set, &device, SPDRP_FRIENDLYNAME, &type, name, sizeof (name), nullptr))
-        << "a record never filled in names no device";
+    for (auto* record : { (SP_DEVINFO_DATA*) nullptr, &device })
+    {
+        EXPECT_FALSE (
+            SetupDiGetDeviceRegistryPropertyA (set, record, SPDRP_FRIENDLYNAME, &type, name, sizeof (name), nullptr))
+            << "a record never filled in names no device";
+        EXPECT_EQ (GetLastError(), (DWORD) ERROR_INVALID_PARAMETER);
+    }
     EXPECT_TRUE (
         SetupDiEnumDeviceInfo (set, 0, &device)
         && SetupDiGetDeviceRegistryPropertyA (set, &device, SPDRP_FRIENDLYNAME, &type, name, sizeof (name), nullptr));
