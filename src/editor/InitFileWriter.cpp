@@ -8,7 +8,6 @@
 #else
 #include <cerrno>
 #include <climits>
-#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -183,18 +182,11 @@ bool mayFollow (const std::string& folder, const struct stat& link)
 // Where bytes written to `path` would land: the path taken apart name by name,
 // every link on the way, the folders' included, followed as the system
 // follows it (a relative one from the real folder it lies in).
-bool findDestination (std::string path, Destination& destination)
+bool findDestination (const std::string& path, Destination& destination)
 {
-    if (path.empty())
+    // A juce::File always holds an absolute path.
+    if (path.empty() || path[0] != '/')
         return false;
-    if (path[0] != '/')
-    {
-        char* const workingFolder = ::getcwd (nullptr, 0);
-        if (workingFolder == nullptr)
-            return false;
-        path = std::string (workingFolder) + "/" + path;
-        std::free (workingFolder);
-    }
 
     std::string reached; // a real folder, without links; empty for the root
     std::string rest = path;
