@@ -13,7 +13,6 @@
 #include "editor/MainComponent.h"
 #include "serial/SerialPort.h"
 #include "serial/platform/PortRegistry.h"
-#include "support/EditorDriver.h"
 #include "support/MessageLoop.h"
 #include "support/PseudoTerminal.h"
 

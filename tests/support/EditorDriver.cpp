@@ -9,19 +9,6 @@
 
 namespace testsupport
 {
-bool deliverPendingMessages (int timeoutMs)
-{
-    // First in, first out: once this marker arrives, all before it has too.
-    auto delivered = std::make_shared<bool> (false);
-    juce::MessageManager::callAsync ([delivered] { *delivered = true; });
-    const auto deadline = juce::Time::getMillisecondCounter() + (juce::uint32) timeoutMs;
-
-    while (! *delivered && juce::Time::getMillisecondCounter() < deadline)
-        juce::MessageManager::getInstance()->runDispatchLoopUntil (0);
-
-    return *delivered;
-}
-
 // What a user does to the widget: picks the item id, drags to the value,
 // types the text or clicks. Only an enabled widget reacts to a user, and only
 // while no message box is up; a box offers only its items, a slider its range.

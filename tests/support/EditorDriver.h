@@ -10,9 +10,6 @@
 // Driving the editor as a user does, on the message thread under a display.
 namespace testsupport
 {
-// Delivers every message already queued, and what those post in turn.
-bool deliverPendingMessages (int timeoutMs = 2000);
-
 // Runs user actions separated by blanks, each followed by what it caused:
 // "widget=value" picks an item id, drags a slider or types over a field's
 // text, "widget" clicks (names in EditorDriver.cpp). One that no user can do
