@@ -3,17 +3,16 @@
 #include "serial/platform/posix/PortScan.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <set>
 #include <sstream>
-
-#include <cerrno>
-#include <cstdint>
-#include <cstring>
-#include <iterator>
 
 #include <dirent.h>
 #include <signal.h>
