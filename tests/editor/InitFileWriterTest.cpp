@@ -128,12 +128,13 @@ TEST_F (InitFileWriter, LinksAreFollowedAsTheSystemFollowsThemButNoneThatWasPlan
                  && shared.createDirectory().wasOk() && ::chmod (pathOf (shared), 01777) == 0); // like /tmp
     // Each from and to; in the shared folder root's own link, then nobody's: to a file, to none, a folder on the way.
     const auto links = juce::StringArray::fromTokens (
-        "a b b real/quorvel.ini linked real/sub real/sub/up.ini ../quorvel.ini shared/own.ini ../a shared/planted.ini "
-        "../a shared/new.ini ../new.ini shared/sub ../real/sub",
+        "a b b " + real.getFullPathName()
+            + " linked real/sub real/sub/up.ini ../quorvel.ini shared/own.ini ../a shared/planted.ini "
+              "../a shared/new.ini ../new.ini shared/sub ../real/sub",
         false);
     for (int i = 0; i < links.size(); i += 2)
         ASSERT_EQ (::symlink (links[i + 1].toRawUTF8(), pathOf (folder.getChildFile (links[i]))), 0);
-    // A chain of two links; a relative link in a folder reached by a link, its ".." the real one's.
+    // Two links in a chain, the second absolute; a relative link in a linked folder, its ".." the real one's.
     for (const char* name : { "a", "linked/up.ini", "shared/own.ini" })
     {
         ASSERT_TRUE (replace (folder.getChildFile (name), name));
