@@ -68,6 +68,7 @@ TEST_F (InitFileLoadSave, KeywordLinesSetTheWidgetsWithoutWritingLines)
         { "#BAUD 1200\r\n#BAUD 38400\r\n#BAUD 4800\r\n#BEND 5\r\n", "5 5- 1- 7- 0- 0- 0 0 0- 0" },
         { "#MIDI 7\r\n#BAUD 9600\r\n", "7 2 1 7- 1 1 0 0 0 0" },
         { "#MIDI 3\r\n#MIDI 5\r\n#BEND 0\r\n", "7 0 1 7- 1 1 0 0 0 0" },
+        { "#MIDI 5\r\n", "7 2 1 7- 0 1 0 0 0 0" },
         { "#BAUD 9600\r\n#MIDI 0\r\n#BEND 4\r\n#BEND 9\r\n", "3 4 1 7- 0 0 0 0 0 0" },
         { "#BAUD 9600\r\n#MIDI 6\r\n#MCHN 16\r\n", "3 2 17 7- 0 0 0 0 0 0" },
         { "#MCHN 3\r\n#MCHN 0\r\n#SPKR 3\r\n", "6 2- 1- 7- 0- 0- 1 0 0- 0" },
