@@ -41,7 +41,7 @@ TEST_F (TriggerEditing, FunctionTypeAndInterfaceRules)
         // A bank function leaves every other widget as it was.
         { "function=7 low=3 type=3 lock function=10", "1 0 3 0 0- 1 0- 10 0- [3] [16]" },
         { "function=13", "1 0 3 0 0- 1 0- 13 0- [3] [16]" },
-        { "reset retrigger loop type=2", "1 0 2 0- 0- 0 1 1 0 []- []-" },
+        { "reset loop type=2", "1 0 2 0- 0- 0 1 1 0 []- []-" }, // Re-Triggers and Loop go off
         { "type=3", "1 0 3 0 0- 0 1 1 0 []- []-" },
         { "type=1", defaults },
         // Active interfaces invert, and the toggle stays the user's to change.
