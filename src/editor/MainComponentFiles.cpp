@@ -92,10 +92,13 @@ bool MainComponent::saveInitFile (const juce::File& file)
     const bool fileWasThere = file.existsAsFile();
 
     juce::File newTextKeptIn;
-    if (initfile::replaceFileContent (file, bytes.getData(), bytes.getSize(), &newTextKeptIn))
+    juce::String reason;
+    if (initfile::replaceFileContent (file, bytes.getData(), bytes.getSize(), &newTextKeptIn, &reason))
         return true;
 
     auto message = TRANS ("The file could not be saved:") + "\n" + file.getFullPathName();
+    if (reason.isNotEmpty())
+        message << "\n" << reason;
     if (newTextKeptIn != juce::File())
         message << "\n\n" << TRANS ("The new text is in:") << "\n" << newTextKeptIn.getFullPathName();
     else if (fileWasThere)
