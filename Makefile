@@ -8,7 +8,8 @@ BUILD ?= build
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 DEBIAN_PACKAGES := cmake make g++ pkg-config juce-modules-source libgtest-dev libgmock-dev \
-                   libbenchmark-dev xvfb xauth xdotool x11-utils imagemagick time python3
+                   libbenchmark-dev xvfb xauth xdotool x11-utils imagemagick time python3 \
+                   fusefat dosfstools
 FUZZ_PACKAGES := clang libclang-rt-14-dev
 
 # Runs a command under a virtual X display when there is no display.
