@@ -1,12 +1,15 @@
 #include "editor/InitFileWriter.h"
 #include <gtest/gtest.h>
 #include <string>
+#include <vector>
 
 #if ! JUCE_WINDOWS
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <grp.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -32,15 +35,71 @@ extern "C" ssize_t write (int fd, const void* bytes, size_t numBytes)
     return ::syscall (SYS_write, fd, bytes, numBytes);
 }
 
-// 1 or 0 for what `act` gives as nobody in group nogroup, which takes the superuser to become.
+// 1 or 0 for what `act` gives as the user `uid` of group `gid` and `groups`,
+// which takes the superuser to become.
 template <typename Act>
-static int asNobody (Act act)
+static int asUser (uid_t uid, gid_t gid, std::vector<gid_t> groups, Act act)
 {
     const pid_t child = ::fork();
     if (child == 0)
-        ::_exit (::setgroups (0, nullptr) != 0 || ::setgid (65534) != 0 || ::setuid (65534) != 0 ? 2 : act() ? 1 : 0);
+        ::_exit (::setgroups (groups.size(), groups.data()) != 0 || ::setgid (gid) != 0 || ::setuid (uid) != 0 ? 2
+                 : act()                                                                                       ? 1
+                                                                                                               : 0);
     int status = 0;
     return child > 0 && ::waitpid (child, &status, 0) == child && WIFEXITED (status) ? WEXITSTATUS (status) : -1;
+}
+
+template <typename Act>
+static int asNobody (Act act)
+{
+    return asUser (65534, 65534, {}, act);
+}
+
+// A disk on a folder of the test's for as long as this lives, so that a test
+// that fails half-way leaves no mount behind.
+class Mounted
+{
+public:
+    // A tmpfs with these flags and options.
+    Mounted (const juce::File& at, unsigned long flags, const char* options)
+        : point (at.getFullPathName().toStdString())
+    {
+        mounted = at.createDirectory().wasOk() && ::mount ("tmpfs", point.c_str(), "tmpfs", flags, options) == 0;
+    }
+    // One that `command` mounts there, such as a FUSE file system.
+    Mounted (const juce::File& at, const std::string& command)
+        : point (at.getFullPathName().toStdString())
+    {
+        struct stat folder, parent;
+        mounted = at.createDirectory().wasOk() && std::system ((command + " >/dev/null 2>&1").c_str()) == 0
+                  && ::stat (point.c_str(), &folder) == 0
+                  && ::stat (at.getParentDirectory().getFullPathName().toRawUTF8(), &parent) == 0
+                  && folder.st_dev != parent.st_dev;
+    }
+    ~Mounted()
+    {
+        if (mounted)
+            ::umount2 (point.c_str(), MNT_DETACH);
+    }
+    Mounted (const Mounted&) = delete;
+    Mounted& operator= (const Mounted&) = delete;
+
+    const std::string point;
+    bool mounted = false;
+};
+
+static struct stat statOf (const juce::File& f)
+{
+    struct stat info = {};
+    ::stat (f.getFullPathName().toRawUTF8(), &info);
+    return info;
+}
+
+static std::string bytesOf (const juce::File& f)
+{
+    juce::MemoryBlock block;
+    f.loadFileAsData (block);
+    return std::string (static_cast<const char*> (block.getData()), block.getSize());
 }
 #endif
 
@@ -51,9 +110,9 @@ class InitFileWriter : public ::testing::Test
 protected:
     ~InitFileWriter() override { folder.deleteRecursively(); }
     static const char* pathOf (const juce::File& f) { return f.getFullPathName().toRawUTF8(); }
-    static bool replace (const juce::File& target, const std::string& bytes)
+    static bool replace (const juce::File& target, const std::string& bytes, juce::String* reason = nullptr)
     {
-        return initfile::replaceFileContent (target, bytes.data(), bytes.size());
+        return initfile::replaceFileContent (target, bytes.data(), bytes.size(), nullptr, reason);
     }
     // All the way down, hidden files included, so a temporary file left behind counts.
     static int entriesIn (const juce::File& d)
@@ -148,6 +207,20 @@ TEST_F (InitFileWriter, LinksAreFollowedAsTheSystemFollowsThemButNoneThatWasPlan
         EXPECT_FALSE (replace (folder.getChildFile (name), name)) << name;
     EXPECT_EQ (real.loadFileAsString(), "shared/own.ini");
     EXPECT_EQ (entriesIn (folder), 12) << "nothing created";
+
+    // On a disk mounted not to follow links, neither one to a file nor one to none.
+    const Mounted noFollow (folder.getChildFile ("nofollow"), MS_NOSYMFOLLOW, "size=64k");
+    ASSERT_TRUE (noFollow.mounted) << "a tmpfs mounted nosymfollow";
+    for (const auto& [name, to] :
+         { std::pair{ "nofollow/old.ini", real }, { "nofollow/new.ini", folder.getChildFile ("new.ini") } })
+    {
+        ASSERT_EQ (::symlink (pathOf (to), pathOf (folder.getChildFile (name))), 0);
+        juce::String reason;
+        EXPECT_FALSE (replace (folder.getChildFile (name), name, &reason)) << name;
+        EXPECT_EQ (reason, "Too many levels of symbolic links") << "as the system says when it refuses";
+    }
+    EXPECT_EQ (real.loadFileAsString(), "shared/own.ini");
+    EXPECT_EQ (entriesIn (folder), 15) << "nothing created";
 }
 
 TEST_F (InitFileWriter, PermissionsAreTheTargetsBeforeTheFirstByteAndAnyNameFits)
@@ -194,5 +267,123 @@ TEST_F (InitFileWriter, AnAccessListAndOtherAttributesAreKeptSoTheGroupStillCann
     EXPECT_EQ (::getxattr (path, "user.origin", copied, sizeof (copied)), 4);
     EXPECT_EQ (asNobody ([path] { return ::open (path, O_RDONLY) >= 0 && ::open (path, O_WRONLY) < 0; }), 1)
         << "nogroup may read, not write";
+}
+
+TEST_F (InitFileWriter, OwnerGroupAccessAndLinksStayWhoeverSaves)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs the superuser to act as other users";
+    // user::rw- user:1000:rw- group::rw- mask::rw- other::---, as the system stores it (little-endian)
+    const uint32_t list[] = { 2, 0x60001, ~0u, 0x60002, 1000, 0x60004, ~0u, 0x60010, ~0u, 0x20, ~0u };
+    const std::string accessList (reinterpret_cast<const char*> (list), sizeof (list));
+    struct Case
+    {
+        const char* name;
+        uid_t owner;
+        gid_t group;
+        mode_t mode;
+        uid_t folderOwner, saver;
+        gid_t saverGroup;
+        const char* attribute;
+        std::string value;
+    };
+    const Case cases[] = {
+        // A group the saver isn't in, which a new file of the saver's can't be given.
+        { "group.ini", 1000, 2000, 0640, 1000, 1000, 100, nullptr, {} },
+        // Another user's file that an entry of its access list lets the saver write.
+        { "listed.ini", 1001, 1001, 0660, 1000, 1000, 1000, "system.posix_acl_access", accessList },
+        // A folder the saver may not write.
+        { "roots.ini", 0, 0, 0666, 0, 65534, 65534, nullptr, {} },
+        // A label that only the superuser may set, on the saver's own file.
+        { "labelled.ini", 1000, 1000, 0644, 1000, 1000, 1000, "security.quorvel", "label" },
+    };
+    for (const auto& c : cases)
+    {
+        const auto own = folder.getChildFile (juce::String (c.name) + ".d"), target = own.getChildFile (c.name);
+        ASSERT_TRUE (own.createDirectory().wasOk() && ::chown (pathOf (own), c.folderOwner, c.folderOwner) == 0);
+        ASSERT_TRUE (replace (target, "old\r\n"));
+        ASSERT_TRUE (::chown (pathOf (target), c.owner, c.group) == 0 && ::chmod (pathOf (target), c.mode) == 0);
+        if (c.attribute != nullptr && ::setxattr (pathOf (target), c.attribute, c.value.data(), c.value.size(), 0) != 0)
+            GTEST_SKIP() << "needs a disk with access lists and security attributes";
+
+        EXPECT_EQ (asUser (c.saver, c.saverGroup, { c.saverGroup }, [&] { return replace (target, "new\r\n"); }), 1)
+            << c.name;
+        EXPECT_EQ (target.loadFileAsString(), "new\r\n") << c.name;
+        const auto after = statOf (target);
+        EXPECT_EQ (after.st_uid, c.owner) << c.name;
+        EXPECT_EQ (after.st_gid, c.group) << c.name;
+        EXPECT_EQ (after.st_mode & 07777, c.mode) << c.name;
+        EXPECT_EQ (entriesIn (own), 1) << c.name << ": no temporary file left";
+        EXPECT_EQ (asUser (c.owner, c.group, { c.group }, [&] { return ::open (pathOf (target), O_RDWR) >= 0; }), 1)
+            << c.name << ": its owner can still read and write it";
+    }
+    char copied[64] = {};
+    const auto listed = folder.getChildFile ("listed.ini.d/listed.ini");
+    EXPECT_EQ (::getxattr (pathOf (listed), "system.posix_acl_access", copied, sizeof (copied)),
+               (ssize_t) sizeof (list));
+    EXPECT_EQ (std::memcmp (copied, list, sizeof (list)), 0) << "the saver's entry as it was, and no more";
+}
+
+TEST_F (InitFileWriter, TheFileItselfTakesTheTextWhereANewOneCannotAndGetsItsOldBytesBackWhenThatFails)
+{
+    const auto page = (size_t)::sysconf (_SC_PAGESIZE);
+    const Mounted disk (folder.getChildFile ("small"), 0, ("size=" + std::to_string (16 * page)).c_str());
+    if (! disk.mounted)
+        GTEST_SKIP() << "needs the superuser to mount a small tmpfs";
+    const juce::File small (disk.point);
+    const auto a = small.getChildFile ("a.ini"), b = small.getChildFile ("b.ini");
+    const std::string old (page + page / 2, 'o');
+    ASSERT_TRUE (replace (a, old));
+    ASSERT_EQ (::link (pathOf (a), pathOf (b)), 0);
+    const auto inode = statOf (a).st_ino;
+
+    // A new file would take one of the two names only.
+    EXPECT_TRUE (replace (b, "short\r\n"));
+    EXPECT_EQ (bytesOf (a), "short\r\n");
+    EXPECT_EQ (bytesOf (b), "short\r\n");
+    EXPECT_EQ (statOf (a).st_ino, inode);
+    ASSERT_TRUE (replace (a, old));
+
+    // The disk full to its last page: a longer text stops half-way.
+    const auto filler = small.getChildFile ("filler");
+    const int fd = ::open (pathOf (filler), O_CREAT | O_WRONLY, 0600);
+    const std::string chunk (page, 'f');
+    off_t filled = 0;
+    while (::write (fd, chunk.data(), page) == (ssize_t) page)
+        filled += (off_t) page;
+    ::close (fd);
+    juce::String reason;
+    EXPECT_FALSE (replace (a, std::string (4 * page, 'n'), &reason));
+    EXPECT_EQ (reason, "No space left on device");
+    EXPECT_TRUE (bytesOf (a) == old && bytesOf (b) == old) << "the old bytes back, byte for byte";
+
+    // One name, one page free: no room for a second copy, but room enough in the file itself.
+    ASSERT_TRUE (::unlink (pathOf (b)) == 0 && ::truncate (pathOf (filler), filled - (off_t) page) == 0);
+    const std::string longer (2 * page, 'l');
+    EXPECT_TRUE (replace (a, longer));
+    EXPECT_EQ (bytesOf (a), longer);
+    EXPECT_EQ (statOf (a).st_ino, inode);
+    EXPECT_EQ (entriesIn (small), 2) << "no temporary file left";
+
+    ASSERT_EQ (::mount (nullptr, disk.point.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0);
+    EXPECT_FALSE (replace (a, "read-only", &reason));
+    EXPECT_EQ (reason, "Read-only file system");
+}
+
+TEST_F (InitFileWriter, ADiskWithoutOwnersOrModesTakesASaveOverAFile)
+{
+    if (::access ("/dev/fuse", R_OK | W_OK) != 0)
+        GTEST_SKIP() << "no /dev/fuse to mount a FAT image through FUSE";
+    const auto image = folder.getChildFile ("card.img").getFullPathName().toStdString();
+    ASSERT_EQ (std::system (("mkfs.fat -C '" + image + "' 1024 >/dev/null").c_str()), 0) << "mkfs.fat, of dosfstools";
+    const auto point = folder.getChildFile ("card");
+    const Mounted card (point, "fusefat -o rw+ '" + image + "' '" + point.getFullPathName().toStdString() + "'");
+    ASSERT_TRUE (card.mounted) << "fusefat";
+
+    const auto target = point.getChildFile ("quorvel.ini");
+    EXPECT_TRUE (replace (target, "first\r\n"));
+    EXPECT_TRUE (replace (target, "second\r\n"));
+    EXPECT_EQ (bytesOf (target), "second\r\n");
+    EXPECT_EQ (entriesIn (point), 1) << "no temporary file left";
 }
 #endif
