@@ -143,6 +143,12 @@ TEST_F (InitFileLoadSave, ASaveThatFailsSaysSoAndWhetherAFileWasLeftAsItWas)
     {
         EXPECT_FALSE (editor.saveInitFile (file));
         EXPECT_TRUE (alerts.shown().size() == 1 && alerts.shown()[0].message.contains ("left as it was") == existed);
+        const auto afterTheName =
+            alerts.shown().empty()
+                ? juce::String()
+                : alerts.shown()[0].message.fromFirstOccurrenceOf (file.getFullPathName() + "\n", false, false);
+        EXPECT_TRUE (afterTheName.upToFirstOccurrenceOf ("\n", false, false).isNotEmpty())
+            << "the system's reason, on a line of its own";
         expectOneAlert ("File Not Saved", file);
     }
 }
