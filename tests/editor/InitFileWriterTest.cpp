@@ -1,6 +1,7 @@
 #include "editor/InitFileWriter.h"
 #include <gtest/gtest.h>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #if ! JUCE_WINDOWS
@@ -12,6 +13,7 @@
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <sys/xattr.h>
@@ -41,49 +43,32 @@ template <typename Act>
 static int asUser (uid_t uid, gid_t gid, std::vector<gid_t> groups, Act act)
 {
     const pid_t child = ::fork();
+    if (child == 0 && (::setgroups (groups.size(), groups.data()) != 0 || ::setgid (gid) != 0 || ::setuid (uid) != 0))
+        ::_exit (2);
     if (child == 0)
-        ::_exit (::setgroups (groups.size(), groups.data()) != 0 || ::setgid (gid) != 0 || ::setuid (uid) != 0 ? 2
-                 : act()                                                                                       ? 1
-                                                                                                               : 0);
+        ::_exit (act() ? 1 : 0);
     int status = 0;
     return child > 0 && ::waitpid (child, &status, 0) == child && WIFEXITED (status) ? WEXITSTATUS (status) : -1;
 }
 
-template <typename Act>
-static int asNobody (Act act)
+// A disk that `command` mounts on `at` for as long as this lives, so that a
+// test that fails half-way leaves no mount behind.
+struct Mounted
 {
-    return asUser (65534, 65534, {}, act);
-}
-
-// A disk on a folder of the test's for as long as this lives, so that a test
-// that fails half-way leaves no mount behind.
-class Mounted
-{
-public:
-    // A tmpfs with these flags and options.
-    Mounted (const juce::File& at, unsigned long flags, const char* options)
-        : point (at.getFullPathName().toStdString())
-    {
-        mounted = at.createDirectory().wasOk() && ::mount ("tmpfs", point.c_str(), "tmpfs", flags, options) == 0;
-    }
-    // One that `command` mounts there, such as a FUSE file system.
     Mounted (const juce::File& at, const std::string& command)
         : point (at.getFullPathName().toStdString())
     {
-        struct stat folder, parent;
-        mounted = at.createDirectory().wasOk() && std::system ((command + " >/dev/null 2>&1").c_str()) == 0
-                  && ::stat (point.c_str(), &folder) == 0
-                  && ::stat (at.getParentDirectory().getFullPathName().toRawUTF8(), &parent) == 0
-                  && folder.st_dev != parent.st_dev;
+        struct stat inside, outside;
+        mounted = at.createDirectory().wasOk()
+                  && std::system ((command + " '" + point + "' >/dev/null 2>&1").c_str()) == 0
+                  && ::stat (point.c_str(), &inside) == 0 && ::stat ((point + "/..").c_str(), &outside) == 0
+                  && inside.st_dev != outside.st_dev;
     }
     ~Mounted()
     {
         if (mounted)
             ::umount2 (point.c_str(), MNT_DETACH);
     }
-    Mounted (const Mounted&) = delete;
-    Mounted& operator= (const Mounted&) = delete;
-
     const std::string point;
     bool mounted = false;
 };
@@ -93,13 +78,6 @@ static struct stat statOf (const juce::File& f)
     struct stat info = {};
     ::stat (f.getFullPathName().toRawUTF8(), &info);
     return info;
-}
-
-static std::string bytesOf (const juce::File& f)
-{
-    juce::MemoryBlock block;
-    f.loadFileAsData (block);
-    return std::string (static_cast<const char*> (block.getData()), block.getSize());
 }
 #endif
 
@@ -175,7 +153,7 @@ TEST_F (InitFileWriter, AWriteCutShortOrNotAllowedLeavesTheOldFileAndNoTemporary
     if (::chown (pathOf (folder), 65534, 65534) != 0 || ::chown (pathOf (file), 65534, 65534) != 0)
         GTEST_SKIP() << "needs the superuser to act as nobody";
     ASSERT_EQ (::chmod (pathOf (file), 0444), 0);
-    EXPECT_EQ (asNobody ([this] { return replace (file, "nobody's"); }), 0);
+    EXPECT_EQ (asUser (65534, 65534, {}, [this] { return replace (file, "nobody's"); }), 0);
     EXPECT_EQ (file.loadFileAsString(), old.c_str());
     EXPECT_EQ (entriesIn (folder), 1);
 }
@@ -209,14 +187,14 @@ TEST_F (InitFileWriter, LinksAreFollowedAsTheSystemFollowsThemButNoneThatWasPlan
     EXPECT_EQ (entriesIn (folder), 12) << "nothing created";
 
     // On a disk mounted not to follow links, neither one to a file nor one to none.
-    const Mounted noFollow (folder.getChildFile ("nofollow"), MS_NOSYMFOLLOW, "size=64k");
+    const Mounted noFollow (folder.getChildFile ("nofollow"), "mount -t tmpfs -o nosymfollow,size=64k tmpfs");
     ASSERT_TRUE (noFollow.mounted) << "a tmpfs mounted nosymfollow";
     for (const auto& [name, to] :
          { std::pair{ "nofollow/old.ini", real }, { "nofollow/new.ini", folder.getChildFile ("new.ini") } })
     {
         ASSERT_EQ (::symlink (pathOf (to), pathOf (folder.getChildFile (name))), 0);
         juce::String reason;
-        EXPECT_FALSE (replace (folder.getChildFile (name), name, &reason)) << name;
+        EXPECT_FALSE (replace (folder.getChildFile (name), name, &reason));
         EXPECT_EQ (reason, "Too many levels of symbolic links") << "as the system says when it refuses";
     }
     EXPECT_EQ (real.loadFileAsString(), "shared/own.ini");
@@ -265,105 +243,77 @@ TEST_F (InitFileWriter, AnAccessListAndOtherAttributesAreKeptSoTheGroupStillCann
     EXPECT_EQ (::getxattr (path, "system.posix_acl_access", copied, sizeof (copied)), (ssize_t) sizeof (list));
     EXPECT_EQ (std::memcmp (copied, list, sizeof (list)), 0);
     EXPECT_EQ (::getxattr (path, "user.origin", copied, sizeof (copied)), 4);
-    EXPECT_EQ (asNobody ([path] { return ::open (path, O_RDONLY) >= 0 && ::open (path, O_WRONLY) < 0; }), 1)
+    EXPECT_EQ (
+        asUser (65534, 65534, {}, [path] { return ::open (path, O_RDONLY) >= 0 && ::open (path, O_WRONLY) < 0; }), 1)
         << "nogroup may read, not write";
 }
 
-TEST_F (InitFileWriter, OwnerGroupAccessAndLinksStayWhoeverSaves)
+TEST_F (InitFileWriter, OwnerGroupAndAccessStayWhoeverSaves)
 {
     if (::geteuid() != 0)
         GTEST_SKIP() << "needs the superuser to act as other users";
     // user::rw- user:1000:rw- group::rw- mask::rw- other::---, as the system stores it (little-endian)
     const uint32_t list[] = { 2, 0x60001, ~0u, 0x60002, 1000, 0x60004, ~0u, 0x60010, ~0u, 0x20, ~0u };
-    const std::string accessList (reinterpret_cast<const char*> (list), sizeof (list));
-    struct Case
+    // File, its owner, group and mode, its folder's owner, the saver and the saver's group, an attribute set by root.
+    for (const auto& [name, owner, group, mode, folderOwner, saver, saverGroup, attribute] :
+         { // A group the saver isn't in; another user's file whose access list lets the saver write.
+           std::tuple<const char*, uid_t, gid_t, mode_t, uid_t, uid_t, gid_t, std::string>{ "group.ini", 1000, 2000,
+                                                                                            0640, 1000, 1000, 100, "" },
+           { "listed.ini", 1001, 1001, 0660, 1000, 1000, 1000, "system.posix_acl_access" },
+           // A folder the saver may not write; a label only the superuser may set on the saver's own file.
+           { "roots.ini", 0, 0, 0666, 0, 65534, 65534, "" },
+           { "labelled.ini", 1000, 1000, 0644, 1000, 1000, 1000, "security.quorvel" } })
     {
-        const char* name;
-        uid_t owner;
-        gid_t group;
-        mode_t mode;
-        uid_t folderOwner, saver;
-        gid_t saverGroup;
-        const char* attribute;
-        std::string value;
-    };
-    const Case cases[] = {
-        // A group the saver isn't in, which a new file of the saver's can't be given.
-        { "group.ini", 1000, 2000, 0640, 1000, 1000, 100, nullptr, {} },
-        // Another user's file that an entry of its access list lets the saver write.
-        { "listed.ini", 1001, 1001, 0660, 1000, 1000, 1000, "system.posix_acl_access", accessList },
-        // A folder the saver may not write.
-        { "roots.ini", 0, 0, 0666, 0, 65534, 65534, nullptr, {} },
-        // A label that only the superuser may set, on the saver's own file.
-        { "labelled.ini", 1000, 1000, 0644, 1000, 1000, 1000, "security.quorvel", "label" },
-    };
-    for (const auto& c : cases)
-    {
-        const auto own = folder.getChildFile (juce::String (c.name) + ".d"), target = own.getChildFile (c.name);
-        ASSERT_TRUE (own.createDirectory().wasOk() && ::chown (pathOf (own), c.folderOwner, c.folderOwner) == 0);
-        ASSERT_TRUE (replace (target, "old\r\n"));
-        ASSERT_TRUE (::chown (pathOf (target), c.owner, c.group) == 0 && ::chmod (pathOf (target), c.mode) == 0);
-        if (c.attribute != nullptr && ::setxattr (pathOf (target), c.attribute, c.value.data(), c.value.size(), 0) != 0)
+        const auto own = folder.getChildFile (juce::String (name) + ".d"), target = own.getChildFile (name);
+        ASSERT_TRUE (own.createDirectory().wasOk() && ::chown (pathOf (own), folderOwner, folderOwner) == 0);
+        ASSERT_TRUE (replace (target, "old\r\n") && ::chown (pathOf (target), owner, group) == 0
+                     && ::chmod (pathOf (target), mode) == 0);
+        if (! attribute.empty() && ::setxattr (pathOf (target), attribute.c_str(), list, sizeof (list), 0) != 0)
             GTEST_SKIP() << "needs a disk with access lists and security attributes";
 
-        EXPECT_EQ (asUser (c.saver, c.saverGroup, { c.saverGroup }, [&] { return replace (target, "new\r\n"); }), 1)
-            << c.name;
-        EXPECT_EQ (target.loadFileAsString(), "new\r\n") << c.name;
+        EXPECT_EQ (asUser (saver, saverGroup, { saverGroup }, [&] { return replace (target, "new\r\n"); }), 1) << name;
+        EXPECT_EQ (target.loadFileAsString(), "new\r\n") << name;
         const auto after = statOf (target);
-        EXPECT_EQ (after.st_uid, c.owner) << c.name;
-        EXPECT_EQ (after.st_gid, c.group) << c.name;
-        EXPECT_EQ (after.st_mode & 07777, c.mode) << c.name;
-        EXPECT_EQ (entriesIn (own), 1) << c.name << ": no temporary file left";
-        EXPECT_EQ (asUser (c.owner, c.group, { c.group }, [&] { return ::open (pathOf (target), O_RDWR) >= 0; }), 1)
-            << c.name << ": its owner can still read and write it";
+        EXPECT_TRUE (after.st_uid == owner && after.st_gid == group && (after.st_mode & 07777) == mode) << name;
+        EXPECT_EQ (entriesIn (own), 1) << name << ": no temporary file left";
+        EXPECT_EQ (asUser (owner, group, { group }, [&] { return ::open (pathOf (target), O_RDWR) >= 0; }), 1)
+            << name << ": its owner can still read and write it";
     }
-    char copied[64] = {};
-    const auto listed = folder.getChildFile ("listed.ini.d/listed.ini");
-    EXPECT_EQ (::getxattr (pathOf (listed), "system.posix_acl_access", copied, sizeof (copied)),
-               (ssize_t) sizeof (list));
-    EXPECT_EQ (std::memcmp (copied, list, sizeof (list)), 0) << "the saver's entry as it was, and no more";
 }
 
 TEST_F (InitFileWriter, TheFileItselfTakesTheTextWhereANewOneCannotAndGetsItsOldBytesBackWhenThatFails)
 {
     const auto page = (size_t)::sysconf (_SC_PAGESIZE);
-    const Mounted disk (folder.getChildFile ("small"), 0, ("size=" + std::to_string (16 * page)).c_str());
+    const Mounted disk (folder.getChildFile ("small"),
+                        "mount -t tmpfs -o size=" + std::to_string (16 * page) + " tmpfs");
     if (! disk.mounted)
         GTEST_SKIP() << "needs the superuser to mount a small tmpfs";
-    const juce::File small (disk.point);
-    const auto a = small.getChildFile ("a.ini"), b = small.getChildFile ("b.ini");
-    const std::string old (page + page / 2, 'o');
-    ASSERT_TRUE (replace (a, old));
-    ASSERT_EQ (::link (pathOf (a), pathOf (b)), 0);
+    const auto a = juce::File (disk.point).getChildFile ("a.ini"), b = a.getSiblingFile ("b.ini");
+    const std::string old (page + page / 2, 'o'), longer (2 * page, 'l');
+    ASSERT_TRUE (replace (a, old) && ::link (pathOf (a), pathOf (b)) == 0);
     const auto inode = statOf (a).st_ino;
 
     // A new file would take one of the two names only.
-    EXPECT_TRUE (replace (b, "short\r\n"));
-    EXPECT_EQ (bytesOf (a), "short\r\n");
-    EXPECT_EQ (bytesOf (b), "short\r\n");
-    EXPECT_EQ (statOf (a).st_ino, inode);
-    ASSERT_TRUE (replace (a, old));
+    EXPECT_TRUE (replace (b, "two names\r\n"));
+    EXPECT_TRUE (a.loadFileAsString() == "two names\r\n" && statOf (a).st_ino == inode);
 
     // The disk full to its last page: a longer text stops half-way.
-    const auto filler = small.getChildFile ("filler");
+    ASSERT_TRUE (replace (a, old));
+    const auto filler = a.getSiblingFile ("filler");
+    struct statvfs free;
     const int fd = ::open (pathOf (filler), O_CREAT | O_WRONLY, 0600);
-    const std::string chunk (page, 'f');
-    off_t filled = 0;
-    while (::write (fd, chunk.data(), page) == (ssize_t) page)
-        filled += (off_t) page;
-    ::close (fd);
+    ASSERT_TRUE (::fstatvfs (fd, &free) == 0 && ::posix_fallocate (fd, 0, (off_t) (free.f_bavail * free.f_bsize)) == 0);
     juce::String reason;
     EXPECT_FALSE (replace (a, std::string (4 * page, 'n'), &reason));
     EXPECT_EQ (reason, "No space left on device");
-    EXPECT_TRUE (bytesOf (a) == old && bytesOf (b) == old) << "the old bytes back, byte for byte";
+    EXPECT_TRUE (a.loadFileAsString() == old.c_str() && b.loadFileAsString() == old.c_str()) << "the old bytes back";
 
-    // One name, one page free: no room for a second copy, but room enough in the file itself.
-    ASSERT_TRUE (::unlink (pathOf (b)) == 0 && ::truncate (pathOf (filler), filled - (off_t) page) == 0);
-    const std::string longer (2 * page, 'l');
+    // One name, one page free: no room for a second copy, but enough in the file itself.
+    ASSERT_TRUE (::unlink (pathOf (b)) == 0 && ::ftruncate (fd, (off_t) ((free.f_bavail - 1) * free.f_bsize)) == 0);
+    ::close (fd);
     EXPECT_TRUE (replace (a, longer));
-    EXPECT_EQ (bytesOf (a), longer);
-    EXPECT_EQ (statOf (a).st_ino, inode);
-    EXPECT_EQ (entriesIn (small), 2) << "no temporary file left";
+    EXPECT_TRUE (a.loadFileAsString() == longer.c_str() && statOf (a).st_ino == inode);
+    EXPECT_EQ (entriesIn (juce::File (disk.point)), 2) << "no temporary file left";
 
     ASSERT_EQ (::mount (nullptr, disk.point.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0);
     EXPECT_FALSE (replace (a, "read-only", &reason));
@@ -376,14 +326,12 @@ TEST_F (InitFileWriter, ADiskWithoutOwnersOrModesTakesASaveOverAFile)
         GTEST_SKIP() << "no /dev/fuse to mount a FAT image through FUSE";
     const auto image = folder.getChildFile ("card.img").getFullPathName().toStdString();
     ASSERT_EQ (std::system (("mkfs.fat -C '" + image + "' 1024 >/dev/null").c_str()), 0) << "mkfs.fat, of dosfstools";
-    const auto point = folder.getChildFile ("card");
-    const Mounted card (point, "fusefat -o rw+ '" + image + "' '" + point.getFullPathName().toStdString() + "'");
+    const Mounted card (folder.getChildFile ("card"), "fusefat -o rw+ '" + image + "'");
     ASSERT_TRUE (card.mounted) << "fusefat";
 
-    const auto target = point.getChildFile ("quorvel.ini");
-    EXPECT_TRUE (replace (target, "first\r\n"));
-    EXPECT_TRUE (replace (target, "second\r\n"));
-    EXPECT_EQ (bytesOf (target), "second\r\n");
-    EXPECT_EQ (entriesIn (point), 1) << "no temporary file left";
+    const auto target = juce::File (card.point).getChildFile ("quorvel.ini");
+    EXPECT_TRUE (replace (target, "first\r\n") && replace (target, "second\r\n"));
+    EXPECT_EQ (target.loadFileAsString(), "second\r\n");
+    EXPECT_EQ (entriesIn (juce::File (card.point)), 1) << "no temporary file left";
 }
 #endif
