@@ -300,16 +300,16 @@ TEST_F (InitFileWriter, TheFileItselfTakesTheTextWhereANewOneCannotAndGetsItsOld
     // The disk full to its last page: a longer text stops half-way.
     ASSERT_TRUE (replace (a, old));
     const auto filler = a.getSiblingFile ("filler");
-    struct statvfs free;
+    struct statvfs room;
     const int fd = ::open (pathOf (filler), O_CREAT | O_WRONLY, 0600);
-    ASSERT_TRUE (::fstatvfs (fd, &free) == 0 && ::posix_fallocate (fd, 0, (off_t) (free.f_bavail * free.f_bsize)) == 0);
+    ASSERT_TRUE (::fstatvfs (fd, &room) == 0 && ::posix_fallocate (fd, 0, (off_t) (room.f_bavail * room.f_bsize)) == 0);
     juce::String reason;
     EXPECT_FALSE (replace (a, std::string (4 * page, 'n'), &reason));
     EXPECT_EQ (reason, "No space left on device");
     EXPECT_TRUE (a.loadFileAsString() == old.c_str() && b.loadFileAsString() == old.c_str()) << "the old bytes back";
 
     // One name, one page free: no room for a second copy, but enough in the file itself.
-    ASSERT_TRUE (::unlink (pathOf (b)) == 0 && ::ftruncate (fd, (off_t) ((free.f_bavail - 1) * free.f_bsize)) == 0);
+    ASSERT_TRUE (::unlink (pathOf (b)) == 0 && ::ftruncate (fd, (off_t) ((room.f_bavail - 1) * room.f_bsize)) == 0);
     ::close (fd);
     EXPECT_TRUE (replace (a, longer));
     EXPECT_TRUE (a.loadFileAsString() == longer.c_str() && statOf (a).st_ino == inode);
