@@ -14,14 +14,6 @@ bool unregisterDevice (const std::string&)
 }
 void unregisterAllDevices() {}
 void setListOnlyRegisteredDevices (bool) {}
-bool isListingOnlyRegisteredDevices()
-{
-    return false;
-}
-std::string getComName (const std::string&)
-{
-    return {};
-}
 ScopedRegisteredDevicesOnly::ScopedRegisteredDevicesOnly()
     : wasOnlyRegistered (false)
 {
@@ -302,24 +294,6 @@ void setListOnlyRegisteredDevices (bool onlyRegistered)
     auto& r = registry();
     std::lock_guard<std::mutex> guard (r.lock);
     r.onlyRegistered = onlyRegistered;
-}
-
-bool isListingOnlyRegisteredDevices()
-{
-    auto& r = registry();
-    std::lock_guard<std::mutex> guard (r.lock);
-    return r.onlyRegistered;
-}
-
-std::string getComName (const std::string& devicePath)
-{
-    const auto node = canonicalPath (devicePath);
-
-    for (auto& port : serialplatform::listPresentPorts())
-        if (port.devicePath == node)
-            return "COM" + std::to_string (port.comNumber);
-
-    return {};
 }
 
 ScopedRegisteredDevicesOnly::ScopedRegisteredDevicesOnly()

@@ -36,11 +36,6 @@ void unregisterAllDevices();
 // When true, listings hold only registered devices and the machine's own
 // ports are ignored. False at start.
 void setListOnlyRegisteredDevices (bool onlyRegistered);
-bool isListingOnlyRegisteredDevices();
-
-// "COMn" for the device present now at this path (a node or a link to one),
-// else an empty string.
-std::string getComName (const std::string& devicePath);
 
 // Lists only registered devices while it exists, and restores the earlier
 // setting (and removes the devices registered meanwhile) when it ends.
