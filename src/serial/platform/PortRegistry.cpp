@@ -215,17 +215,11 @@ void setScanRoots (const ScanRoots& roots)
     r.roots = roots;
 }
 
-bool isHeldByLockFile (const std::string& node)
+ScanRoots currentScanRoots()
 {
     auto& r = registry();
-    std::vector<std::string> folders;
-
-    {
-        std::lock_guard<std::mutex> guard (r.lock);
-        folders = r.roots.lockFolders;
-    }
-
-    return isHeldByLockFile (folders, node);
+    std::lock_guard<std::mutex> guard (r.lock);
+    return r.roots;
 }
 
 std::string resolveDeviceName (const std::string& name)

@@ -3,19 +3,14 @@
 #include "serial/platform/posix/PortScan.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <climits>
-#include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <set>
 #include <sstream>
 
 #include <dirent.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -266,38 +261,6 @@ bool isCharacterDevice (const std::string& path)
 {
     struct stat info;
     return ::stat (path.c_str(), &info) == 0 && S_ISCHR (info.st_mode);
-}
-
-// A lock holds the owner's process id as text, padded with blanks by most
-// programs; old ones wrote it as a 4-byte binary number, which a process id
-// (below 2^22) always gives with a zero byte.
-bool isHeldByLockFile (const std::vector<std::string>& lockFolders, const std::string& node)
-{
-    for (auto& folder : lockFolders)
-    {
-        std::ifstream in (folder + "/LCK.." + baseName (canonicalPath (node)), std::ios::binary);
-        std::string content ((std::istreambuf_iterator<char> (in)), std::istreambuf_iterator<char>());
-        long pid = 0;
-
-        if (content.size() == 4 && content.find ('\0') != std::string::npos)
-        {
-            std::int32_t binary;
-            std::memcpy (&binary, content.data(), sizeof (binary));
-            pid = binary;
-        }
-        else
-        {
-            pid = std::strtol (content.c_str(), nullptr, 10);
-        }
-
-        // A lock whose owner is gone is left behind by a crash: it holds
-        // nothing. A process of another user is alive, though we may not
-        // signal it.
-        if (pid > 0 && pid <= INT_MAX && pid != ::getpid() && (::kill ((pid_t) pid, 0) == 0 || errno == EPERM))
-            return true;
-    }
-
-    return false;
 }
 
 // Devices reached by several roads (a by-id link, a sysfs entry, a

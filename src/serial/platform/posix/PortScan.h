@@ -19,6 +19,7 @@ struct ScanRoots
     std::string ttyClass = "/sys/class/tty"; // one entry per tty, with "device" and "type"
     std::string devices = "/dev";            // the nodes, by the tty's name
     std::string serialById = "/dev/serial/by-id";
+    std::string serialByPath = "/dev/serial/by-path";
     std::string consoles = "/sys/class/tty/console/active"; // the kernel's console ttys, by name
 
     // Whether a node is one a port can be opened on.
