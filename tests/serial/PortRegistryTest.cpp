@@ -134,6 +134,26 @@ TEST_F (PortListing, EachAdapterKeepsItsNumberAndNoEntryOpensAnotherAdapter)
     }
 }
 
+// Windows knows a clone of an adapter in use by its USB port; so must we, or
+// the adapter's number would move to another device while it is in use.
+TEST_F (PortListing, CloneOfAnAdapterInUseLeavesItsNumberAlone)
+{
+    testsupport::PseudoTerminal adapter, clone;
+    machine.addUsb ("ttyUSB1", "Adapter", "1-1.2", adapter.getSlavePath(), "0001");
+    const auto com = comNameOf (adapter.getSlavePath());
+    machine.addUsb ("ttyUSB0", "Adapter", "1-1.1", clone.getSlavePath(), "0001");
+    ASSERT_EQ (SerialPort::listPorts().size(), 2);
+    EXPECT_EQ (comNameOf (adapter.getSlavePath()), com);
+    EXPECT_NE (comNameOf (clone.getSlavePath()), com);
+
+    SerialPort port, other;
+    ASSERT_TRUE (port.open ("\\\\.\\" + com));
+    EXPECT_FALSE (other.open (adapter.getSlavePath())) << "the adapter is the one held";
+    EXPECT_TRUE (other.open (clone.getSlavePath()));
+    machine.unplug ("ttyUSB0");
+    EXPECT_EQ (comNameOf (adapter.getSlavePath()), com);
+}
+
 TEST_F (PortListing, LockFileOfAnotherLiveProcessKeepsThePortClosed)
 {
     testsupport::PseudoTerminal line;

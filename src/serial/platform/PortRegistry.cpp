@@ -43,7 +43,8 @@ struct Registry
     std::map<std::string, std::string> registered; // device node -> description
     std::set<std::string> scopedAtStart;           // registered when the outermost scope began
     int scopeDepth = 0;
-    std::map<std::string, int> comNumbers; // identity -> COM number
+    std::map<std::string, int> comNumbers;              // identity -> COM number
+    std::map<std::string, std::string> givenIdentities; // node -> identity, of the machine's devices listed last
     int nextComNumber = 1;
     bool onlyRegistered = false;
     serialplatform::ScanRoots roots;
@@ -149,13 +150,11 @@ namespace serialplatform
 std::vector<ListedPort> listPresentPorts()
 {
     auto& r = registry();
-    std::map<std::string, std::string> registered;
     bool onlyRegistered;
     ScanRoots roots;
 
     {
         std::lock_guard<std::mutex> guard (r.lock);
-        registered = r.registered;
         onlyRegistered = r.onlyRegistered;
         roots = r.roots;
     }
@@ -165,9 +164,16 @@ std::vector<ListedPort> listPresentPorts()
     if (! onlyRegistered)
         devices = scanSerialDevices (roots);
 
+    // Identities and numbers are handed out under the lock, each listing
+    // starting from the identities the one before it gave.
+    std::lock_guard<std::mutex> guard (r.lock);
+
+    if (! onlyRegistered)
+        keepIdentities (devices, r.givenIdentities);
+
     // A registered device keeps the number its registration returned, so its
     // node stays its identity whatever else leads there.
-    for (auto& [node, description] : registered)
+    for (auto& [node, description] : r.registered)
     {
         if (! isCharacterDevice (node))
             continue;
@@ -192,7 +198,6 @@ std::vector<ListedPort> listPresentPorts()
                       });
 
     std::vector<ListedPort> ports;
-    std::lock_guard<std::mutex> guard (r.lock);
 
     for (auto& device : devices)
     {

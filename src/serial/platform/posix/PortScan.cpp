@@ -284,25 +284,53 @@ std::vector<ScannedDevice> scanSerialDevices (const ScanRoots& roots)
     for (auto& node : consoleNodes (roots))
         found.erase (node);
 
-    // Adapters that claim the same serial number, or share one interface,
-    // fall back to something that tells them apart.
-    std::map<std::string, int> uses;
-
-    for (auto& entry : found)
-        for (auto& identity : entry.second.identities)
-            ++uses[identity];
-
     std::vector<ScannedDevice> devices;
 
     for (auto& [node, entry] : found)
     {
-        auto unique = std::find_if (entry.identities.begin(), entry.identities.end(),
-                                    [&] (auto& identity) { return uses[identity] == 1; });
-        entry.device.identity = unique == entry.identities.end() ? node : *unique;
         devices.push_back (entry.device);
+        devices.back().identities = entry.identities;
+        devices.back().identities.push_back (node);
     }
 
+    std::map<std::string, std::string> noneGiven;
+    keepIdentities (devices, noneGiven);
     return devices;
+}
+
+void keepIdentities (std::vector<ScannedDevice>& devices, std::map<std::string, std::string>& given)
+{
+    std::map<std::string, int> claims;
+
+    for (auto& device : devices)
+        for (auto& identity : device.identities)
+            ++claims[identity];
+
+    std::vector<ScannedDevice*> newcomers;
+
+    for (auto& device : devices)
+    {
+        auto was = given.find (device.node);
+        auto& ids = device.identities;
+
+        // Unplugged and another device under the same node since: not the same.
+        if (was != given.end() && std::find (ids.begin(), ids.end(), was->second) != ids.end())
+            device.identity = was->second;
+        else
+            newcomers.push_back (&device);
+    }
+
+    for (auto* device : newcomers)
+    {
+        auto& ids = device->identities;
+        auto unique = std::find_if (ids.begin(), ids.end(), [&] (auto& identity) { return claims[identity] == 1; });
+        device->identity = unique == ids.end() ? device->node : *unique;
+    }
+
+    given.clear();
+
+    for (auto& device : devices)
+        given[device.node] = device.identity;
 }
 } // namespace serialplatform
 
