@@ -154,6 +154,32 @@ TEST_F (PortListing, CloneOfAnAdapterInUseLeavesItsNumberAlone)
     EXPECT_EQ (comNameOf (adapter.getSlavePath()), com);
 }
 
+// Product strings are the adapter maker's bytes: UTF-8 as a rule, Latin-1 at times.
+TEST_F (PortListing, NamesShowNoControlCharactersNorMarksThatReorderText)
+{
+    const char* products[] = { "A\x7fG\xc2\x9bH\xe2\x80\xaeI\xe2\x81\xa6J\xe2\x80\x8fK", "Caf\xe9\x9b\x7f",
+                               "Y\x85\xc1\xbfZ" }; // blanking 0x85 leaves an overlong DEL in UTF-8
+    for (int i = 0; i < 3; ++i)
+    {
+        const auto socket = "1-1." + juce::String (i + 1);
+        machine.addUsb ("ttyUSB" + juce::String (i), "-", socket);
+        machine.file ("sys/devices/pci0/usb1/1-1/" + socket + "/product")
+            .replaceWithData (products[i], strlen (products[i]));
+    }
+    const auto ports = SerialPort::listPorts();
+    juce::StringArray shown;
+    for (auto& name : ports.getAllKeys())
+    {
+        for (auto c = name.getCharPointer(); ! c.isEmpty(); ++c)
+            EXPECT_FALSE (*c < 0x20 || (*c >= 0x7f && *c <= 0x9f) || (*c >= 0x200e && *c <= 0x200f)
+                          || (*c >= 0x202a && *c <= 0x202e) || (*c >= 0x2066 && *c <= 0x2069))
+                << name << " has U+" << juce::String::toHexString ((int) *c);
+        shown.add (name.replace (machine.file ("dev").getFullPathName() + "/", {}).upToLastOccurrenceOf (" (", 0, 0));
+    }
+    EXPECT_EQ (shown.joinIntoString ("|"),
+               juce::CharPointer_UTF8 ("A G H I J K ttyUSB0|Caf\xc3\xa9 ttyUSB1|Y  Z ttyUSB2"));
+}
+
 TEST_F (PortListing, LockFileOfAnotherLiveProcessKeepsThePortClosed)
 {
     testsupport::PseudoTerminal line;
