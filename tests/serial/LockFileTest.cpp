@@ -134,17 +134,14 @@ TEST_F (LockFiles, LockGoesToTheFirstWritableFolderAndWithoutOneThePortOpensUnma
     ASSERT_TRUE (second.getParentDirectory().createDirectory() && second.replaceWithText (lockText (::getppid())));
     SerialPort port;
     EXPECT_FALSE (port.open (line.getSlavePath()));
-
-    ASSERT_TRUE (second.deleteFile());
-    ASSERT_TRUE (port.open (line.getSlavePath()));
+    ASSERT_TRUE (second.deleteFile() && port.open (line.getSlavePath()));
     EXPECT_EQ (second.loadFileAsString().toStdString(), lockText (::getpid()));
     port.close();
 
     roots.lockFolders.pop_back();
     serialplatform::setScanRoots (roots);
-    ASSERT_TRUE (port.open (line.getSlavePath()));
-    EXPECT_FALSE (second.exists());
-    EXPECT_FALSE (machine.file ("run/missing").exists());
+    EXPECT_TRUE (port.open (line.getSlavePath()));
+    EXPECT_FALSE (second.exists() || machine.file ("run/missing").exists());
 }
 
 #endif
