@@ -9,7 +9,11 @@
 // kernel and udev lay them out.
 struct FakeMachine
 {
-    FakeMachine() { file ("dev/serial/by-id").createDirectory() && file ("sys/class/tty/console").createDirectory(); }
+    FakeMachine()
+    {
+        for (auto folder : { "dev/serial/by-id", "dev/serial/by-path", "sys/class/tty/console", "run/lock" })
+            file (folder).createDirectory();
+    }
     ~FakeMachine() { root.deleteRecursively(); }
 
     // A tty with the sysfs device given (none for a virtual console), a UART
@@ -54,16 +58,24 @@ struct FakeMachine
                                    : file (files[i]).replaceWithText (files[i + 1] + "\n");
     }
     void unplug (const juce::String& name) { file ("sys/class/tty/" + name).deleteRecursively(); } // the node may stay
-    void link (const juce::String& byIdName, const juce::String& node)
+    void link (const juce::String& byIdName, const juce::String& node, const juce::String& folder = "by-id")
     {
-        juce::File::createSymbolicLink (file ("dev/serial/by-id/" + byIdName), "../../" + node, true);
+        juce::File::createSymbolicLink (file ("dev/serial/" + folder + "/" + byIdName), "../../" + node, true);
+    }
+
+    // A lock file as terminal programs leave them, "LCK..name" in the lock folder.
+    juce::File lock (const juce::String& name, const std::string& content) const
+    {
+        const auto lockFile = file ("run/lock/LCK.." + name);
+        lockFile.replaceWithData (content.data(), content.size());
+        return lockFile;
     }
 
     serialplatform::ScanRoots roots() const
     {
         auto path = [this] (const char* p) { return file (p).getFullPathName().toStdString(); };
         serialplatform::ScanRoots r{ path ("sys/class/tty"), path ("dev"), path ("dev/serial/by-id"),
-                                     path ("sys/class/tty/console/active") };
+                                     path ("dev/serial/by-path"), path ("sys/class/tty/console/active") };
         // Only root makes device nodes: here a plain file stands for one.
         r.isDevice = [] (const std::string& p) { return juce::File (p).existsAsFile(); };
         r.lockFolders = { path ("run/lock") };

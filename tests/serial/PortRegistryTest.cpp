@@ -9,6 +9,15 @@
 #include "serial/platform/posix/PortTable.h"
 #include "support/PseudoTerminal.h"
 
+// "COMn" of the device listed now at this path (a node or a link to one).
+static juce::String comNameOf (const std::string& devicePath)
+{
+    for (auto& port : serialplatform::listPresentPorts())
+        if (port.devicePath == serialplatform::canonicalPath (devicePath))
+            return "COM" + juce::String (port.comNumber);
+    return {};
+}
+
 TEST (PortRegistry, RegisteredDeviceIsListedAndOpenedByItsComNameOnly)
 {
     testsupport::PseudoTerminal line, passing;
@@ -100,7 +109,7 @@ TEST_F (PortListing, EachAdapterKeepsItsNumberAndNoEntryOpensAnotherAdapter)
     plug (1, 1);
     machine.addUsb ("ttyACM0", "Board", "1-1.5", board.getSlavePath(), "Q42");
     ASSERT_EQ (SerialPort::listPorts().size(), 3);
-    auto comOf = [] (auto& line) { return juce::String (PortRegistry::getComName (line.getSlavePath())); };
+    auto comOf = [] (auto& line) { return comNameOf (line.getSlavePath()); };
     const juce::String com[] = { comOf (lines[0]), comOf (lines[1]), comOf (board) };
     EXPECT_NE (com[0], com[1]);
 
@@ -123,6 +132,46 @@ TEST_F (PortListing, EachAdapterKeepsItsNumberAndNoEntryOpensAnotherAdapter)
         plug (gone, gone + 2); // back in the same socket, under a new node
         EXPECT_EQ (comOf (lines[gone + 2]), com[gone]);
     }
+}
+
+// Windows knows a clone of an adapter in use by its USB port; so must we, or
+// the adapter's number would move to another device while it is in use.
+TEST_F (PortListing, CloneOfAnAdapterInUseLeavesItsNumberAlone)
+{
+    testsupport::PseudoTerminal adapter, clone;
+    machine.addUsb ("ttyUSB1", "Adapter", "1-1.2", adapter.getSlavePath(), "0001");
+    const auto com = comNameOf (adapter.getSlavePath());
+    machine.addUsb ("ttyUSB0", "Adapter", "1-1.1", clone.getSlavePath(), "0001");
+    ASSERT_EQ (SerialPort::listPorts().size(), 2);
+    EXPECT_EQ (comNameOf (adapter.getSlavePath()), com);
+    EXPECT_NE (comNameOf (clone.getSlavePath()), com);
+
+    SerialPort port, other;
+    ASSERT_TRUE (port.open ("\\\\.\\" + com));
+    EXPECT_FALSE (other.open (adapter.getSlavePath())) << "the adapter is the one held";
+    EXPECT_TRUE (other.open (clone.getSlavePath()));
+    machine.unplug ("ttyUSB0");
+    EXPECT_EQ (comNameOf (adapter.getSlavePath()), com);
+}
+
+// Product strings are the adapter maker's bytes: UTF-8 as a rule, Latin-1 at times.
+TEST_F (PortListing, NamesShowNoControlCharactersNorMarksThatReorderText)
+{
+    const char* products[] = { "A\x7fG\xc2\x9bH\xe2\x80\xaeI\xe2\x81\xa6J\xe2\x80\x8fK", "Caf\xe9\x9b\x7f",
+                               "Y\x85\xc1\xbfZ" }; // blanking 0x85 leaves an overlong DEL in UTF-8
+    for (int i = 0; i < 3; ++i)
+    {
+        const auto socket = "1-1." + juce::String (i + 1);
+        machine.addUsb ("ttyUSB" + juce::String (i), "-", socket);
+        machine.file ("sys/devices/pci0/usb1/1-1/" + socket + "/product")
+            .replaceWithData (products[i], strlen (products[i]));
+    }
+    const auto ports = SerialPort::listPorts();
+    juce::StringArray shown;
+    for (auto& name : ports.getAllKeys())
+        shown.add (name.replace (machine.file ("dev").getFullPathName() + "/", {}).upToLastOccurrenceOf (" (", 0, 0));
+    EXPECT_EQ (shown.joinIntoString ("|"),
+               juce::CharPointer_UTF8 ("A G H I J K ttyUSB0|Caf\xc3\xa9 ttyUSB1|Y  Z ttyUSB2"));
 }
 
 TEST_F (PortListing, LockFileOfAnotherLiveProcessKeepsThePortClosed)

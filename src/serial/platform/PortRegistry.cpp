@@ -14,14 +14,6 @@ bool unregisterDevice (const std::string&)
 }
 void unregisterAllDevices() {}
 void setListOnlyRegisteredDevices (bool) {}
-bool isListingOnlyRegisteredDevices()
-{
-    return false;
-}
-std::string getComName (const std::string&)
-{
-    return {};
-}
 ScopedRegisteredDevicesOnly::ScopedRegisteredDevicesOnly()
     : wasOnlyRegistered (false)
 {
@@ -51,7 +43,8 @@ struct Registry
     std::map<std::string, std::string> registered; // device node -> description
     std::set<std::string> scopedAtStart;           // registered when the outermost scope began
     int scopeDepth = 0;
-    std::map<std::string, int> comNumbers; // identity -> COM number
+    std::map<std::string, int> comNumbers;              // identity -> COM number
+    std::map<std::string, std::string> givenIdentities; // node -> identity, of the machine's devices listed last
     int nextComNumber = 1;
     bool onlyRegistered = false;
     serialplatform::ScanRoots roots;
@@ -157,13 +150,11 @@ namespace serialplatform
 std::vector<ListedPort> listPresentPorts()
 {
     auto& r = registry();
-    std::map<std::string, std::string> registered;
     bool onlyRegistered;
     ScanRoots roots;
 
     {
         std::lock_guard<std::mutex> guard (r.lock);
-        registered = r.registered;
         onlyRegistered = r.onlyRegistered;
         roots = r.roots;
     }
@@ -173,9 +164,16 @@ std::vector<ListedPort> listPresentPorts()
     if (! onlyRegistered)
         devices = scanSerialDevices (roots);
 
+    // Identities and numbers are handed out under the lock, each listing
+    // starting from the identities the one before it gave.
+    std::lock_guard<std::mutex> guard (r.lock);
+
+    if (! onlyRegistered)
+        keepIdentities (devices, r.givenIdentities);
+
     // A registered device keeps the number its registration returned, so its
     // node stays its identity whatever else leads there.
-    for (auto& [node, description] : registered)
+    for (auto& [node, description] : r.registered)
     {
         if (! isCharacterDevice (node))
             continue;
@@ -200,7 +198,6 @@ std::vector<ListedPort> listPresentPorts()
                       });
 
     std::vector<ListedPort> ports;
-    std::lock_guard<std::mutex> guard (r.lock);
 
     for (auto& device : devices)
     {
@@ -223,17 +220,11 @@ void setScanRoots (const ScanRoots& roots)
     r.roots = roots;
 }
 
-bool isHeldByLockFile (const std::string& node)
+ScanRoots currentScanRoots()
 {
     auto& r = registry();
-    std::vector<std::string> folders;
-
-    {
-        std::lock_guard<std::mutex> guard (r.lock);
-        folders = r.roots.lockFolders;
-    }
-
-    return isHeldByLockFile (folders, node);
+    std::lock_guard<std::mutex> guard (r.lock);
+    return r.roots;
 }
 
 std::string resolveDeviceName (const std::string& name)
@@ -302,24 +293,6 @@ void setListOnlyRegisteredDevices (bool onlyRegistered)
     auto& r = registry();
     std::lock_guard<std::mutex> guard (r.lock);
     r.onlyRegistered = onlyRegistered;
-}
-
-bool isListingOnlyRegisteredDevices()
-{
-    auto& r = registry();
-    std::lock_guard<std::mutex> guard (r.lock);
-    return r.onlyRegistered;
-}
-
-std::string getComName (const std::string& devicePath)
-{
-    const auto node = canonicalPath (devicePath);
-
-    for (auto& port : serialplatform::listPresentPorts())
-        if (port.devicePath == node)
-            return "COM" + std::to_string (port.comNumber);
-
-    return {};
 }
 
 ScopedRegisteredDevicesOnly::ScopedRegisteredDevicesOnly()

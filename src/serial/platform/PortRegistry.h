@@ -14,7 +14,9 @@
 // USB adapter found present is known as Windows knows it (by its serial
 // number, or without one by the USB port it is plugged into), so that it
 // keeps its number when it comes back under another node; any other device,
-// and every registered one, by its node.
+// and every registered one, by its node. While a device stays present it
+// stays known as it was first listed: a clone that turns up claiming the
+// same serial number is known by its USB port instead, or by its node.
 //
 // Windows lists its own COM ports: there these functions do nothing and
 // registerDevice() returns 0.
@@ -36,11 +38,6 @@ void unregisterAllDevices();
 // When true, listings hold only registered devices and the machine's own
 // ports are ignored. False at start.
 void setListOnlyRegisteredDevices (bool onlyRegistered);
-bool isListingOnlyRegisteredDevices();
-
-// "COMn" for the device present now at this path (a node or a link to one),
-// else an empty string.
-std::string getComName (const std::string& devicePath);
 
 // Lists only registered devices while it exists, and restores the earlier
 // setting (and removes the devices registered meanwhile) when it ends.

@@ -2,6 +2,7 @@
 
 #include "serial/platform/posix/Handles.h"
 #include "serial/platform/posix/LineSettings.h"
+#include "serial/platform/posix/LockFiles.h"
 #include "serial/platform/posix/PortTable.h"
 
 #include <algorithm>
@@ -125,21 +126,26 @@ struct Event : HandleObject
 
 struct Device : HandleObject
 {
-    explicit Device (int descriptor)
+    Device (int descriptor, std::string ownLock)
         : fd (descriptor)
+        , lockPath (std::move (ownLock))
     {
     }
 
+    // The lock goes last, so that no other program sees the port free while
+    // it is still open here.
     ~Device() override
     {
         ::ioctl (fd, TIOCNXCL);
         ::flock (fd, LOCK_UN);
         ::close (fd);
+        removeOwnLock (lockPath);
     }
 
     void handleClosed() override;
 
     const int fd;
+    const std::string lockPath; // empty when no lock folder took one
     bool closed = false;
     DWORD commMask = 0;
     COMMTIMEOUTS timeouts{};
@@ -533,7 +539,9 @@ HANDLE CreateFileA (LPCSTR fileName, DWORD desiredAccess, DWORD shareMode, LPSEC
 
     // Asked before opening: opening a tty raises its modem lines, which
     // resets many boards under the program that uses them.
-    if (isHeldByLockFile (path))
+    const auto roots = currentScanRoots();
+
+    if (isHeldByLockFile (roots, path))
     {
         setLastError (ERROR_SHARING_VIOLATION);
         return INVALID_HANDLE_VALUE;
@@ -564,11 +572,19 @@ HANDLE CreateFileA (LPCSTR fileName, DWORD desiredAccess, DWORD shareMode, LPSEC
     if (! ::isatty (fd) || ::tcgetattr (fd, &settings) != 0)
         return fail (ERROR_NOT_SUPPORTED);
 
+    std::string lockPath;
+
     if (shareMode == 0)
     {
-        // TIOCEXCL keeps others out of the device, but not root; the lock
-        // keeps out every program that asks for it, this one included.
+        // TIOCEXCL keeps others out of the device, but not root; flock keeps
+        // out every program that asks for it, this one included; terminal
+        // programs, root's too, heed a lock file. Our own is made once the
+        // port is ours in this process, so that a second open here can never
+        // take away the first one's lock.
         if (::flock (fd, LOCK_EX | LOCK_NB) != 0)
+            return fail (ERROR_SHARING_VIOLATION);
+
+        if (! createOwnLock (roots.lockFolders, path, lockPath))
             return fail (ERROR_SHARING_VIOLATION);
 
         ::ioctl (fd, TIOCEXCL);
@@ -579,10 +595,12 @@ HANDLE CreateFileA (LPCSTR fileName, DWORD desiredAccess, DWORD shareMode, LPSEC
     if (::tcsetattr (fd, TCSANOW, &settings) != 0)
     {
         ::ioctl (fd, TIOCNXCL);
-        return fail (ERROR_GEN_FAILURE);
+        auto failed = fail (ERROR_GEN_FAILURE);
+        removeOwnLock (lockPath);
+        return failed;
     }
 
-    return addHandle (std::make_shared<Device> (fd));
+    return addHandle (std::make_shared<Device> (fd, lockPath));
 }
 
 BOOL CloseHandle (HANDLE object)

@@ -3,19 +3,14 @@
 #include "serial/platform/posix/PortScan.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <climits>
-#include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <set>
 #include <sstream>
 
 #include <dirent.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -102,11 +97,88 @@ struct FoundDevice
     std::vector<std::string> identities; // the most lasting first; the node comes after them all
 };
 
+// One character of UTF-8 as the listing reads it: leniently, overlong forms
+// included, as long as each lead byte has its continuation bytes and the
+// value stays within Unicode. False where the text is no UTF-8 at all.
+bool nextCharacter (const std::string& text, size_t& pos, char32_t& value)
+{
+    const auto lead = (unsigned char) text[pos];
+    size_t extra = lead < 0x80 ? 0 : lead < 0xc0 ? 4 : lead < 0xe0 ? 1 : lead < 0xf0 ? 2 : lead < 0xf8 ? 3 : 4;
+
+    if (extra > 3 || text.size() - pos <= extra)
+        return false;
+
+    value = extra == 0 ? lead : (char32_t) (lead & (0x3f >> extra));
+
+    for (size_t i = 1; i <= extra; ++i)
+    {
+        const auto next = (unsigned char) text[pos + i];
+
+        if ((next & 0xc0) != 0x80)
+            return false;
+
+        value = (value << 6) | (next & 0x3f);
+    }
+
+    pos += extra + 1;
+    return value <= 0x10ffff;
+}
+
+bool isUtf8 (const std::string& text)
+{
+    char32_t value;
+
+    for (size_t pos = 0; pos < text.size();)
+        if (! nextCharacter (text, pos, value))
+            return false;
+
+    return true;
+}
+
+// Controls would garble the combo box, and the marks that reorder text could
+// make one name look like another.
+bool isHidden (char32_t c)
+{
+    return c < 0x20 || (c >= 0x7f && c <= 0x9f) || c == 0x200e || c == 0x200f || (c >= 0x202a && c <= 0x202e)
+           || (c >= 0x2066 && c <= 0x2069);
+}
+
+// A friendly name is read as UTF-8 when it is UTF-8, else byte by byte as
+// Latin-1. Blanking Latin-1 controls can leave UTF-8 behind, which is then
+// read as such, so that reading is cleaned too.
+std::string shownText (std::string text)
+{
+    if (! isUtf8 (text))
+        for (auto& byte : text)
+            if (isHidden ((unsigned char) byte))
+                byte = ' ';
+
+    if (! isUtf8 (text))
+        return text;
+
+    std::string shown;
+    char32_t value;
+
+    for (size_t pos = 0, start = 0; pos < text.size(); start = pos)
+    {
+        nextCharacter (text, pos, value);
+
+        if (isHidden (value))
+            shown += ' ';
+        else
+            shown.append (text, start, pos - start);
+    }
+
+    return shown;
+}
+
 void describe (FoundDevice& found, const std::string& description, DescriptionRank rank)
 {
-    if (rank > found.rank && ! description.empty())
+    auto shown = trimmed (shownText (description));
+
+    if (rank > found.rank && ! shown.empty())
     {
-        found.device.description = description;
+        found.device.description = shown;
         found.rank = rank;
     }
 }
@@ -268,38 +340,6 @@ bool isCharacterDevice (const std::string& path)
     return ::stat (path.c_str(), &info) == 0 && S_ISCHR (info.st_mode);
 }
 
-// A lock holds the owner's process id as text, padded with blanks by most
-// programs; old ones wrote it as a 4-byte binary number, which a process id
-// (below 2^22) always gives with a zero byte.
-bool isHeldByLockFile (const std::vector<std::string>& lockFolders, const std::string& node)
-{
-    for (auto& folder : lockFolders)
-    {
-        std::ifstream in (folder + "/LCK.." + baseName (canonicalPath (node)), std::ios::binary);
-        std::string content ((std::istreambuf_iterator<char> (in)), std::istreambuf_iterator<char>());
-        long pid = 0;
-
-        if (content.size() == 4 && content.find ('\0') != std::string::npos)
-        {
-            std::int32_t binary;
-            std::memcpy (&binary, content.data(), sizeof (binary));
-            pid = binary;
-        }
-        else
-        {
-            pid = std::strtol (content.c_str(), nullptr, 10);
-        }
-
-        // A lock whose owner is gone is left behind by a crash: it holds
-        // nothing. A process of another user is alive, though we may not
-        // signal it.
-        if (pid > 0 && pid <= INT_MAX && pid != ::getpid() && (::kill ((pid_t) pid, 0) == 0 || errno == EPERM))
-            return true;
-    }
-
-    return false;
-}
-
 // Devices reached by several roads (a by-id link, a sysfs entry, a
 // registration) are told apart by the node that all those roads lead to.
 std::string canonicalPath (const std::string& path)
@@ -321,25 +361,53 @@ std::vector<ScannedDevice> scanSerialDevices (const ScanRoots& roots)
     for (auto& node : consoleNodes (roots))
         found.erase (node);
 
-    // Adapters that claim the same serial number, or share one interface,
-    // fall back to something that tells them apart.
-    std::map<std::string, int> uses;
-
-    for (auto& entry : found)
-        for (auto& identity : entry.second.identities)
-            ++uses[identity];
-
     std::vector<ScannedDevice> devices;
 
     for (auto& [node, entry] : found)
     {
-        auto unique = std::find_if (entry.identities.begin(), entry.identities.end(),
-                                    [&] (auto& identity) { return uses[identity] == 1; });
-        entry.device.identity = unique == entry.identities.end() ? node : *unique;
         devices.push_back (entry.device);
+        devices.back().identities = entry.identities;
+        devices.back().identities.push_back (node);
     }
 
+    std::map<std::string, std::string> noneGiven;
+    keepIdentities (devices, noneGiven);
     return devices;
+}
+
+void keepIdentities (std::vector<ScannedDevice>& devices, std::map<std::string, std::string>& given)
+{
+    std::map<std::string, int> claims;
+
+    for (auto& device : devices)
+        for (auto& identity : device.identities)
+            ++claims[identity];
+
+    std::vector<ScannedDevice*> newcomers;
+
+    for (auto& device : devices)
+    {
+        auto was = given.find (device.node);
+        auto& ids = device.identities;
+
+        // Unplugged and another device under the same node since: not the same.
+        if (was != given.end() && std::find (ids.begin(), ids.end(), was->second) != ids.end())
+            device.identity = was->second;
+        else
+            newcomers.push_back (&device);
+    }
+
+    for (auto* device : newcomers)
+    {
+        auto& ids = device->identities;
+        auto unique = std::find_if (ids.begin(), ids.end(), [&] (auto& identity) { return claims[identity] == 1; });
+        device->identity = unique == ids.end() ? device->node : *unique;
+    }
+
+    given.clear();
+
+    for (auto& device : devices)
+        given[device.node] = device.identity;
 }
 } // namespace serialplatform
 

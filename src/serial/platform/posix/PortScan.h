@@ -3,6 +3,7 @@
 #if ! defined(_WIN32)
 
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,7 @@ struct ScanRoots
     std::string ttyClass = "/sys/class/tty"; // one entry per tty, with "device" and "type"
     std::string devices = "/dev";            // the nodes, by the tty's name
     std::string serialById = "/dev/serial/by-id";
+    std::string serialByPath = "/dev/serial/by-path";
     std::string consoles = "/sys/class/tty/console/active"; // the kernel's console ttys, by name
 
     // Whether a node is one a port can be opened on.
@@ -35,18 +37,22 @@ struct ScannedDevice
     // or without a serial number the USB port it is plugged into; any other
     // device's node. Two devices present at once never share one.
     std::string identity;
-    std::string node;         // the node, with every link resolved
-    std::string description;  // empty when nothing says what the device is
-    bool likelyBoard = false; // USB, or has a by-id link
+    std::vector<std::string> identities; // all it may be known by, the most lasting first, its node last
+    std::string node;                    // the node, with every link resolved
+    std::string description;             // empty when nothing says what the device is
+    bool likelyBoard = false;            // USB, or has a by-id link
 };
 
 // The serial devices present now, none of them a kernel console, in no
-// particular order.
+// particular order; each has the identity it gets in a first listing.
 std::vector<ScannedDevice> scanSerialDevices (const ScanRoots& roots);
 
-// Whether a lock file in one of the folders says that a live process other
-// than this one uses the node.
-bool isHeldByLockFile (const std::vector<std::string>& lockFolders, const std::string& node);
+// Gives each device its identity. A device that stays present keeps the one
+// it was given: a newcomer that claims the same must not take its COM number.
+// A newcomer gets its most lasting identity that no other device present may
+// be known by. `given` holds, by node, the identity of each device of the
+// previous listing, and afterwards of this one.
+void keepIdentities (std::vector<ScannedDevice>& devices, std::map<std::string, std::string>& given);
 
 // The path with every link resolved, or the path itself when it leads
 // nowhere.

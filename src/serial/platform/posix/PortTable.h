@@ -31,9 +31,8 @@ void setScanRoots (const ScanRoots& roots);
 // Empty when a COM name belongs to no device present now.
 std::string resolveDeviceName (const std::string& name);
 
-// Whether a lock file in the folders of the scan roots marks the node as in
-// use by another live process.
-bool isHeldByLockFile (const std::string& node);
+// The roots that listings read now, lock folders among them.
+ScanRoots currentScanRoots();
 
 // Device sets made by SetupDiGetClassDevsA and not yet destroyed.
 int countOpenDeviceSets();
