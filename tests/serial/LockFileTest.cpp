@@ -9,7 +9,6 @@
 #include "serial/platform/posix/PortTable.h"
 #include "support/PseudoTerminal.h"
 
-#include <chrono>
 #include <cstdio>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -52,7 +51,6 @@ TEST_F (LockFiles, AnythingButAPlainFileHoldsThePortAndIsLeftAlone)
         { "link to /dev/zero", [&] { return juce::File::createSymbolicLink (lock, "/dev/zero", true); } },
         { "link to a stale lock", [&] { return machine.lock ("x", "4194304\n").createSymbolicLink (lock, true); } },
     };
-    const auto start = std::chrono::steady_clock::now();
 
     for (auto& [what, place] : strangeLocks)
     {
@@ -63,7 +61,6 @@ TEST_F (LockFiles, AnythingButAPlainFileHoldsThePortAndIsLeftAlone)
         ASSERT_TRUE (::remove (lock.getFullPathName().toRawUTF8()) == 0) << what;
         EXPECT_TRUE (port.open (line.getSlavePath())) << "without the " << what;
     }
-    EXPECT_LT (std::chrono::steady_clock::now() - start, std::chrono::seconds (10));
 }
 
 TEST_F (LockFiles, LockOfALiveProcessUnderAnyOfThePortsNamesKeepsItClosed)
