@@ -36,14 +36,9 @@ std::string readSysfsText (const std::string& path)
     if (! in)
         return {};
 
+    // One line: what is shown of it is cleaned where it becomes a description.
     std::string line;
     std::getline (in, line);
-
-    // A descriptor string is shown in a combo box: keep it on one line.
-    for (auto& c : line)
-        if (static_cast<unsigned char> (c) < 0x20)
-            c = ' ';
-
     return trimmed (line);
 }
 
