@@ -133,22 +133,6 @@ bool findDestination (const std::string& path, Destination& destination)
 
 // A write that moves no byte at all counts as a full disk, which is what the
 // system means by it for a plain file.
-bool writeAllAt (int fd, const char* bytes, size_t numBytes, off_t offset)
-{
-    while (numBytes > 0)
-    {
-        const auto written = ::pwrite (fd, bytes, numBytes, offset);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return written == 0 && failWith (ENOSPC);
-        bytes += written;
-        numBytes -= (size_t) written;
-        offset += written;
-    }
-    return true;
-}
-
 bool writeAll (int fd, const char* bytes, size_t numBytes)
 {
     while (numBytes > 0)
@@ -162,6 +146,11 @@ bool writeAll (int fd, const char* bytes, size_t numBytes)
         numBytes -= (size_t) written;
     }
     return true;
+}
+
+bool fromTheStart (int fd)
+{
+    return ::lseek (fd, 0, SEEK_SET) == 0;
 }
 
 bool readAll (int fd, std::vector<char>& bytes, size_t sizeExpected)
@@ -348,7 +337,8 @@ bool writeIntoTarget (const Destination& destination, const char* data, size_t n
         && readAll (fd, old, (size_t) info.st_size);
     const bool oldContentRead = written;
 
-    written = written && writeAllAt (fd, data, numBytes, 0) && truncateTo (fd, numBytes) && syncToDisk (fd);
+    written =
+        written && fromTheStart (fd) && writeAll (fd, data, numBytes) && truncateTo (fd, numBytes) && syncToDisk (fd);
     const int error = errno;
 
     if (oldContentRead && ! written)
@@ -356,7 +346,8 @@ bool writeIntoTarget (const Destination& destination, const char* data, size_t n
         // Cut first: what the new text took beyond the old length is room
         // for the old bytes again.
         truncateTo (fd, old.size());
-        writeAllAt (fd, old.data(), old.size(), 0);
+        if (fromTheStart (fd))
+            writeAll (fd, old.data(), old.size());
         syncToDisk (fd);
     }
     ::close (fd);
