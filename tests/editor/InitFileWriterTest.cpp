@@ -197,7 +197,8 @@ TEST_F (InitFileWriter, LinksAreFollowedAsTheSystemFollowsThemButNoneThatWasPlan
 
     // On a disk mounted not to follow links, neither one to a file nor one to none.
     const Mounted noFollow (folder.getChildFile ("nofollow"), "mount -t tmpfs -o nosymfollow,size=64k tmpfs");
-    ASSERT_TRUE (noFollow.mounted) << "a tmpfs mounted nosymfollow";
+    if (! noFollow.mounted)
+        GTEST_SKIP() << "needs the right to mount and a kernel that knows nosymfollow (5.10 on)";
     for (const auto& [name, to] :
          { std::pair{ "nofollow/old.ini", real }, { "nofollow/new.ini", folder.getChildFile ("new.ini") } })
     {
