@@ -23,6 +23,23 @@ juce::String textFromPlatform (const char* text, size_t length)
     return result;
 }
 
+// Controls would garble the combo box, and the marks that reorder text could
+// make one port's name pass for another's; each becomes a blank.
+juce::String nameToShow (const juce::String& name)
+{
+    juce::String shown;
+    shown.preallocateBytes (name.getNumBytesAsUTF8());
+
+    for (auto c : name)
+    {
+        const bool hidden = c < 0x20 || (c >= 0x7f && c <= 0x9f) || c == 0x200e || c == 0x200f
+                            || (c >= 0x202a && c <= 0x202e) || (c >= 0x2066 && c <= 0x2069);
+        shown += juce::String::charToString (hidden ? (juce::juce_wchar) ' ' : c);
+    }
+
+    return shown;
+}
+
 // The length of a NUL-terminated text that must end inside its buffer, or -1.
 int terminatedLength (const char* text, size_t capacity)
 {
@@ -189,7 +206,7 @@ juce::StringPairArray SerialPort::listPorts()
         if (pathLength <= 0 || nameLength <= 0)
             continue;
 
-        ports.set (textFromPlatform (friendlyName, (size_t) nameLength),
+        ports.set (nameToShow (textFromPlatform (friendlyName, (size_t) nameLength)),
                    textFromPlatform (detail->DevicePath, (size_t) pathLength));
     }
 

@@ -27,7 +27,7 @@ TEST (PortScan, FindsSerialDevicesButNeitherConsolesNorAbsentUarts)
     machine.addUart ("ttyS3", "4");
     machine.file ("dev/ttyS3").deleteFile();
     machine.addTty ("tty1", {}); // a virtual console: no device
-    machine.addUsb ("ttyUSB0", "FT232R USB\tUART", "1-1.1", {}, "A9X1");
+    machine.addUsb ("ttyUSB0", "FT232R USB UART", "1-1.1", {}, "A9X1");
     machine.link ("usb-FTDI_FT232R_USB_UART_A9X1-if00-port0", "ttyUSB0");
     machine.addUsb ("ttyUSB1", "Console Cable", "1-1.2"); // a console too, although linked
     machine.link ("usb-Console_Cable-if00-port0", "ttyUSB1");

@@ -36,7 +36,7 @@ std::string readSysfsText (const std::string& path)
     if (! in)
         return {};
 
-    // One line: what is shown of it is cleaned where it becomes a description.
+    // One line; what is shown of it is cleaned where the port list is made.
     std::string line;
     std::getline (in, line);
     return trimmed (line);
@@ -92,88 +92,11 @@ struct FoundDevice
     std::vector<std::string> identities; // the most lasting first; the node comes after them all
 };
 
-// One character of UTF-8 as the listing reads it: leniently, overlong forms
-// included, as long as each lead byte has its continuation bytes and the
-// value stays within Unicode. False where the text is no UTF-8 at all.
-bool nextCharacter (const std::string& text, size_t& pos, char32_t& value)
-{
-    const auto lead = (unsigned char) text[pos];
-    size_t extra = lead < 0x80 ? 0 : lead < 0xc0 ? 4 : lead < 0xe0 ? 1 : lead < 0xf0 ? 2 : lead < 0xf8 ? 3 : 4;
-
-    if (extra > 3 || text.size() - pos <= extra)
-        return false;
-
-    value = extra == 0 ? lead : (char32_t) (lead & (0x3f >> extra));
-
-    for (size_t i = 1; i <= extra; ++i)
-    {
-        const auto next = (unsigned char) text[pos + i];
-
-        if ((next & 0xc0) != 0x80)
-            return false;
-
-        value = (value << 6) | (next & 0x3f);
-    }
-
-    pos += extra + 1;
-    return value <= 0x10ffff;
-}
-
-bool isUtf8 (const std::string& text)
-{
-    char32_t value;
-
-    for (size_t pos = 0; pos < text.size();)
-        if (! nextCharacter (text, pos, value))
-            return false;
-
-    return true;
-}
-
-// Controls would garble the combo box, and the marks that reorder text could
-// make one name look like another.
-bool isHidden (char32_t c)
-{
-    return c < 0x20 || (c >= 0x7f && c <= 0x9f) || c == 0x200e || c == 0x200f || (c >= 0x202a && c <= 0x202e)
-           || (c >= 0x2066 && c <= 0x2069);
-}
-
-// A friendly name is read as UTF-8 when it is UTF-8, else byte by byte as
-// Latin-1. Blanking Latin-1 controls can leave UTF-8 behind, which is then
-// read as such, so that reading is cleaned too.
-std::string shownText (std::string text)
-{
-    if (! isUtf8 (text))
-        for (auto& byte : text)
-            if (isHidden ((unsigned char) byte))
-                byte = ' ';
-
-    if (! isUtf8 (text))
-        return text;
-
-    std::string shown;
-    char32_t value;
-
-    for (size_t pos = 0, start = 0; pos < text.size(); start = pos)
-    {
-        nextCharacter (text, pos, value);
-
-        if (isHidden (value))
-            shown += ' ';
-        else
-            shown.append (text, start, pos - start);
-    }
-
-    return shown;
-}
-
 void describe (FoundDevice& found, const std::string& description, DescriptionRank rank)
 {
-    auto shown = trimmed (shownText (description));
-
-    if (rank > found.rank && ! shown.empty())
+    if (rank > found.rank && ! description.empty())
     {
-        found.device.description = shown;
+        found.device.description = description;
         found.rank = rank;
     }
 }
