@@ -5,12 +5,15 @@
 
 #include "serial/FakeMachine.h"
 
-// "node identity | description | board" for each device found, paths in the
+// "node identity | description | board" for each device of a first listing, paths in the
 // fake /dev shown by their names, sorted.
 static juce::StringArray scanned (const FakeMachine& machine)
 {
+    auto devices = serialplatform::scanSerialDevices (machine.roots());
+    std::map<std::string, std::string> firstListing;
+    serialplatform::keepIdentities (devices, firstListing);
     juce::StringArray lines;
-    for (auto& d : serialplatform::scanSerialDevices (machine.roots()))
+    for (auto& d : devices)
         lines.add (
             juce::String (d.node + " " + d.identity + " | " + d.description + (d.likelyBoard ? " | board" : " | uart"))
                 .replace (machine.file ("dev").getFullPathName() + "/", {}));

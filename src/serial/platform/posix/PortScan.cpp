@@ -89,7 +89,6 @@ struct FoundDevice
 {
     ScannedDevice device;
     DescriptionRank rank = noDescription;
-    std::vector<std::string> identities; // the most lasting first; the node comes after them all
 };
 
 void describe (FoundDevice& found, const std::string& description, DescriptionRank rank)
@@ -214,7 +213,7 @@ void findSysfsDevices (const ScanRoots& roots, std::map<std::string, FoundDevice
         if (! usb.device.empty())
         {
             device.device.likelyBoard = true;
-            device.identities = usbIdentities (usb);
+            device.device.identities = usbIdentities (usb);
             describe (device, usbDescription (usb), usbString);
         }
 
@@ -284,12 +283,9 @@ std::vector<ScannedDevice> scanSerialDevices (const ScanRoots& roots)
     for (auto& [node, entry] : found)
     {
         devices.push_back (entry.device);
-        devices.back().identities = entry.identities;
         devices.back().identities.push_back (node);
     }
 
-    std::map<std::string, std::string> noneGiven;
-    keepIdentities (devices, noneGiven);
     return devices;
 }
 

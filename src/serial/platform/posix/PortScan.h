@@ -32,19 +32,21 @@ struct ScanRoots
 
 struct ScannedDevice
 {
-    // What stays the same while the device is away, as Windows knows a
-    // device: a USB adapter's vendor, product, serial number and interface,
-    // or without a serial number the USB port it is plugged into; any other
-    // device's node. Two devices present at once never share one.
+    // What the device may be known by while it is away, as Windows knows a
+    // device, the most lasting first: a USB adapter's vendor, product, serial
+    // number and interface, then the USB port it is plugged into; last, for
+    // every device, its node.
+    std::vector<std::string> identities;
+    // The one of them it is known by, given by keepIdentities. Two devices
+    // present at once never share one.
     std::string identity;
-    std::vector<std::string> identities; // all it may be known by, the most lasting first, its node last
-    std::string node;                    // the node, with every link resolved
-    std::string description;             // empty when nothing says what the device is
-    bool likelyBoard = false;            // USB, or has a by-id link
+    std::string node;         // the node, with every link resolved
+    std::string description;  // empty when nothing says what the device is
+    bool likelyBoard = false; // USB, or has a by-id link
 };
 
 // The serial devices present now, none of them a kernel console, in no
-// particular order; each has the identity it gets in a first listing.
+// particular order, their identities not yet given.
 std::vector<ScannedDevice> scanSerialDevices (const ScanRoots& roots);
 
 // Gives each device its identity. A device that stays present keeps the one
