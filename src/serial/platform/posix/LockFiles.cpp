@@ -10,7 +10,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -24,12 +23,6 @@ const std::string lockPrefix = "LCK..";
 
 // More than any process id in text, padded as programs pad it, needs.
 constexpr size_t lockReadLimit = 128;
-
-std::string fileName (const std::string& path)
-{
-    auto slash = path.find_last_of ('/');
-    return slash == std::string::npos ? path : path.substr (slash + 1);
-}
 
 // "serial/by-id/usb-x" below the folder becomes "serial_by-id_usb-x"; empty
 // when the path is not below it.
@@ -91,29 +84,16 @@ LockState readLock (const std::string& path, long& pid)
     if (fd < 0)
         return errno == ENOENT ? LockState::absent : LockState::strange;
 
-    std::string content;
-    bool plain = ::fstat (fd, &info) == 0 && S_ISREG (info.st_mode);
-
-    while (plain && content.size() < lockReadLimit)
-    {
-        char buffer[lockReadLimit];
-        auto got = ::read (fd, buffer, lockReadLimit - content.size());
-
-        if (got < 0 && errno == EINTR)
-            continue;
-
-        if (got <= 0)
-            break;
-
-        content.append (buffer, (size_t) got);
-    }
-
+    // A plain file hands over what it has in one read.
+    char content[lockReadLimit + 1] = {};
+    const bool plain = ::fstat (fd, &info) == 0 && S_ISREG (info.st_mode);
+    const auto got = plain ? ::read (fd, content, lockReadLimit) : -1;
     ::close (fd);
 
     if (! plain)
         return LockState::strange;
 
-    pid = pidFromLock (content);
+    pid = pidFromLock (std::string (content, got > 0 ? (size_t) got : 0));
     return LockState::owned;
 }
 
@@ -138,25 +118,6 @@ bool holdsPort (const std::string& lockPath)
     return true;
 }
 
-bool writeAll (int fd, const char* data, size_t size)
-{
-    while (size > 0)
-    {
-        auto written = ::write (fd, data, size);
-
-        if (written < 0 && errno == EINTR)
-            continue;
-
-        if (written <= 0)
-            return false;
-
-        data += written;
-        size -= (size_t) written;
-    }
-
-    return true;
-}
-
 enum class Creation
 {
     made,
@@ -173,7 +134,7 @@ Creation createLock (const std::string& path)
 
     char text[32];
     auto length = std::snprintf (text, sizeof (text), "%10d\n", (int) ::getpid());
-    bool written = writeAll (fd, text, (size_t) length);
+    bool written = ::write (fd, text, (size_t) length) == length;
 
     // A lock without its owner in it would look stale to everyone else.
     if (::close (fd) != 0 || ! written)
@@ -190,7 +151,7 @@ std::vector<std::string> lockNamesFor (const ScanRoots& roots, const std::string
 {
     const auto target = canonicalPath (node);
     std::vector<std::string> names;
-    addName (names, fileName (target));
+    addName (names, baseName (target));
 
     // Nodes live in the machine's /dev even where the roots copy its layout
     // elsewhere.
@@ -199,24 +160,16 @@ std::vector<std::string> lockNamesFor (const ScanRoots& roots, const std::string
 
     for (auto* folder : { &roots.serialById, &roots.serialByPath })
     {
-        auto* dir = ::opendir (folder->c_str());
-
-        if (dir == nullptr)
-            continue;
-
-        while (auto* entry = ::readdir (dir))
+        for (auto& name : directoryEntries (*folder))
         {
-            std::string name = entry->d_name;
             auto link = *folder + "/" + name;
 
-            if (name == "." || name == ".." || canonicalPath (link) != target)
-                continue;
-
-            addName (names, name);
-            addName (names, flattenedBelow (roots.devices, link));
+            if (canonicalPath (link) == target)
+            {
+                addName (names, name);
+                addName (names, flattenedBelow (roots.devices, link));
+            }
         }
-
-        ::closedir (dir);
     }
 
     return names;
@@ -237,7 +190,7 @@ bool isHeldByLockFile (const ScanRoots& roots, const std::string& node)
 bool createOwnLock (const std::vector<std::string>& lockFolders, const std::string& node, std::string& lockPath)
 {
     lockPath.clear();
-    const auto name = lockPrefix + fileName (canonicalPath (node));
+    const auto name = lockPrefix + baseName (canonicalPath (node));
 
     for (auto& folder : lockFolders)
     {

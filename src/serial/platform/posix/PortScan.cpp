@@ -42,39 +42,10 @@ std::string readSysfsText (const std::string& path)
     return trimmed (line);
 }
 
-std::string baseName (const std::string& path)
-{
-    auto slash = path.find_last_of ('/');
-    return slash == std::string::npos ? path : path.substr (slash + 1);
-}
-
 std::string parentDirectory (const std::string& path)
 {
     auto slash = path.find_last_of ('/');
     return slash == std::string::npos || slash == 0 ? std::string() : path.substr (0, slash);
-}
-
-// Sorted, so that a device reached by several links always gets the same one
-// as its identity.
-std::vector<std::string> directoryEntries (const std::string& path)
-{
-    std::vector<std::string> names;
-
-    if (auto* dir = ::opendir (path.c_str()))
-    {
-        while (auto* entry = ::readdir (dir))
-        {
-            std::string name = entry->d_name;
-
-            if (name != "." && name != "..")
-                names.push_back (name);
-        }
-
-        ::closedir (dir);
-    }
-
-    std::sort (names.begin(), names.end());
-    return names;
 }
 
 enum DescriptionRank
@@ -255,6 +226,35 @@ bool isCharacterDevice (const std::string& path)
 {
     struct stat info;
     return ::stat (path.c_str(), &info) == 0 && S_ISCHR (info.st_mode);
+}
+
+std::string baseName (const std::string& path)
+{
+    auto slash = path.find_last_of ('/');
+    return slash == std::string::npos ? path : path.substr (slash + 1);
+}
+
+// Sorted, so that a device reached by several links is always described by
+// the same one.
+std::vector<std::string> directoryEntries (const std::string& path)
+{
+    std::vector<std::string> names;
+
+    if (auto* dir = ::opendir (path.c_str()))
+    {
+        while (auto* entry = ::readdir (dir))
+        {
+            std::string name = entry->d_name;
+
+            if (name != "." && name != "..")
+                names.push_back (name);
+        }
+
+        ::closedir (dir);
+    }
+
+    std::sort (names.begin(), names.end());
+    return names;
 }
 
 // Devices reached by several roads (a by-id link, a sysfs entry, a

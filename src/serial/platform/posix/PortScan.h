@@ -13,6 +13,13 @@ namespace serialplatform
 {
 bool isCharacterDevice (const std::string& path);
 
+// The last name of a path.
+std::string baseName (const std::string& path);
+
+// The names in a folder, "." and ".." left out, sorted; none where it can't
+// be read.
+std::vector<std::string> directoryEntries (const std::string& path);
+
 // The places the scan reads. The defaults are the machine's own; anything
 // else is a copy of their layout made elsewhere, for example by a test.
 struct ScanRoots
