@@ -43,10 +43,10 @@ juce::String temporaryName()
 bool replaceFileContent (const juce::File& target, const void* data, size_t numBytes, juce::File* newTextKeptIn,
                          juce::String* reason)
 {
-    juce::String why;
+    juce::String why; // given only on a failure
     const bool replaced = platform::replaceFile (target, data, numBytes, newTextKeptIn, why);
     if (reason != nullptr)
-        *reason = replaced ? juce::String() : why;
+        *reason = why;
     return replaced;
 }
 } // namespace initfile
