@@ -104,8 +104,14 @@ TEST_F (LockFiles, OwnLockMarksThePortWhileOpenAndReplacesAStaleOne)
         if (! before.empty())
             machine.lock (nodeName(), before);
         SerialPort port, second;
-        ASSERT_TRUE (port.open (line.getSlavePath())) << before;
+        const auto umaskBefore = ::umask (077); // a strict one must not hide the lock from other users
+        const bool opened = port.open (line.getSlavePath());
+        ::umask (umaskBefore);
+        ASSERT_TRUE (opened) << before;
         EXPECT_EQ (ownLock().loadFileAsString().toStdString(), lockText (::getpid())) << before;
+        struct stat info = {};
+        EXPECT_TRUE (::stat (ownLock().getFullPathName().toRawUTF8(), &info) == 0 && (info.st_mode & 07777) == 0644)
+            << before;
         EXPECT_FALSE (second.open (line.getSlavePath()));
         EXPECT_TRUE (ownLock().existsAsFile()) << "a refused second open takes nothing away";
         port.close();

@@ -132,9 +132,13 @@ Creation createLock (const std::string& path)
     if (fd < 0)
         return errno == EEXIST ? Creation::exists : Creation::impossible;
 
+    // Readable by all whatever the umask: a lock that others can't read holds
+    // the port for them even after we are gone, and they can't judge it stale.
+    bool readableByAll = ::fchmod (fd, 0644) == 0;
+
     char text[32];
     auto length = std::snprintf (text, sizeof (text), "%10d\n", (int) ::getpid());
-    bool written = ::write (fd, text, (size_t) length) == length;
+    bool written = readableByAll && ::write (fd, text, (size_t) length) == length;
 
     // A lock without its owner in it would look stale to everyone else.
     if (::close (fd) != 0 || ! written)
