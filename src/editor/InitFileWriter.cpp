@@ -40,13 +40,12 @@ juce::String temporaryName()
 }
 } // namespace platform
 
-bool replaceFileContent (const juce::File& target, const void* data, size_t numBytes, juce::File* newTextKeptIn,
-                         juce::String* reason)
+bool replaceFileContent (const juce::File& target, const void* data, size_t numBytes, SaveFailure* failure)
 {
-    juce::String why; // given only on a failure
-    const bool replaced = platform::replaceFile (target, data, numBytes, newTextKeptIn, why);
-    if (reason != nullptr)
-        *reason = why;
+    SaveFailure what; // filled only on a failure
+    const bool replaced = platform::replaceFile (target, data, numBytes, what);
+    if (failure != nullptr)
+        *failure = what;
     return replaced;
 }
 } // namespace initfile

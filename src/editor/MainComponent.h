@@ -50,7 +50,8 @@ public:
     void resetTriggerSettings();
 
     // Whole files; false (after telling the user) when the file could not be
-    // read or written, with the editor or the file left as it was.
+    // read or written. A failed open leaves the editor as it was; a failed
+    // save leaves the file as it was, or the box says it may not have.
     bool loadInitFile (const juce::File& file);
     bool saveInitFile (const juce::File& file);
 

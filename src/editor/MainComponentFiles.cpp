@@ -91,16 +91,18 @@ bool MainComponent::saveInitFile (const juce::File& file)
     const auto bytes = initfile::bytesToSave (initTextEditor->getText());
     const bool fileWasThere = file.existsAsFile();
 
-    juce::File newTextKeptIn;
-    juce::String reason;
-    if (initfile::replaceFileContent (file, bytes.getData(), bytes.getSize(), &newTextKeptIn, &reason))
+    initfile::SaveFailure failure;
+    if (initfile::replaceFileContent (file, bytes.getData(), bytes.getSize(), &failure))
         return true;
 
     auto message = TRANS ("The file could not be saved:") + "\n" + file.getFullPathName();
-    if (reason.isNotEmpty())
-        message << "\n" << reason;
-    if (newTextKeptIn != juce::File())
-        message << "\n\n" << TRANS ("The new text is in:") << "\n" << newTextKeptIn.getFullPathName();
+    if (failure.reason.isNotEmpty())
+        message << "\n" << failure.reason;
+    if (failure.newTextKeptIn != juce::File())
+        message << "\n\n" << TRANS ("The new text is in:") << "\n" << failure.newTextKeptIn.getFullPathName();
+    else if (failure.targetMayHoldPartOfNewText)
+        message << "\n\n"
+                << TRANS ("The file may now hold only part of the new text. The whole text is still in the editor.");
     else if (fileWasThere)
         message << "\n\n" << TRANS ("An existing file of that name has been left as it was.");
 

@@ -1,17 +1,16 @@
 #include "editor/InitFileWriter.h"
+#include "support/ProcessState.h"
 #include <gtest/gtest.h>
 #include <string>
 #include <tuple>
 #include <vector>
 
 #if ! JUCE_WINDOWS
-#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <grp.h>
 #include <sys/mount.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/syscall.h>
@@ -88,9 +87,9 @@ class InitFileWriter : public ::testing::Test
 protected:
     ~InitFileWriter() override { folder.deleteRecursively(); }
     static const char* pathOf (const juce::File& f) { return f.getFullPathName().toRawUTF8(); }
-    static bool replace (const juce::File& target, const std::string& bytes, juce::String* reason = nullptr)
+    static bool replace (const juce::File& target, const std::string& bytes, initfile::SaveFailure* failure = nullptr)
     {
-        return initfile::replaceFileContent (target, bytes.data(), bytes.size(), nullptr, reason);
+        return initfile::replaceFileContent (target, bytes.data(), bytes.size(), failure);
     }
     // Every byte, a zero byte too, which a juce::String would end at.
     static std::string bytesIn (const juce::File& f)
@@ -142,21 +141,41 @@ TEST_F (InitFileWriter, AWriteCutShortOrNotAllowedLeavesTheOldFileAndNoTemporary
 {
     const std::string old (500, 'o');
     ASSERT_TRUE (replace (file, old));
-    struct rlimit before;
-    ASSERT_EQ (::getrlimit (RLIMIT_FSIZE, &before), 0);
-    const auto previousHandler = std::signal (SIGXFSZ, SIG_IGN);
-    // Below and above the 16 KiB a buffered stream holds back; the limit binds the superuser too.
-    for (const auto& [limit, size] : { std::pair<rlim_t, size_t>{ 40, 1000 }, { 20000, 30000 } })
+    const auto secondName = folder.getChildFile ("second.ini");
+    // Below and above the 16 KiB a buffered stream holds back. With a second
+    // name the text goes into the file itself, and a limit below the old
+    // length keeps the old bytes from all going back (here they went as far
+    // as the new ones had, but the writer can't know that).
+    for (const auto& [limit, size, twoNames] :
+         { std::tuple<rlim_t, size_t, bool>{ 40, 1000, false }, { 20000, 30000, false }, { 40, 1000, true } })
     {
-        const struct rlimit limited = { limit, before.rlim_max };
-        ASSERT_EQ (::setrlimit (RLIMIT_FSIZE, &limited), 0);
-        const bool savedOk = replace (file, std::string (size, 'n'));
-        ::setrlimit (RLIMIT_FSIZE, &before);
+        ASSERT_TRUE (! twoNames || ::link (pathOf (file), pathOf (secondName)) == 0);
+        initfile::SaveFailure failure;
+        bool savedOk = true;
+        {
+            const testsupport::FileSizeLimit limited (limit);
+            savedOk = replace (file, std::string (size, 'n'), &failure);
+        }
         EXPECT_FALSE (savedOk) << size;
+        EXPECT_EQ (failure.reason, "File too large");
+        EXPECT_EQ (failure.targetMayHoldPartOfNewText, twoNames) << size;
         EXPECT_EQ (bytesIn (file), old);
+        EXPECT_TRUE (! twoNames || secondName.deleteFile());
         EXPECT_EQ (entriesIn (folder), 1) << "no temporary file left";
     }
-    std::signal (SIGXFSZ, previousHandler);
+
+    // Two names, and old bytes too many for any machine's memory to hold
+    // while the new ones go in: refused before a byte is written.
+    const auto huge = folder.getChildFile ("huge.ini");
+    ASSERT_TRUE (huge.create().wasOk() && ::truncate (pathOf (huge), (off_t) 1 << 43) == 0
+                 && ::link (pathOf (huge), pathOf (secondName)) == 0);
+    initfile::SaveFailure failure;
+    EXPECT_FALSE (replace (secondName, "small\r\n", &failure));
+    EXPECT_EQ (failure.reason, "File too large");
+    EXPECT_FALSE (failure.targetMayHoldPartOfNewText);
+    EXPECT_TRUE (statOf (huge).st_size == (off_t) 1 << 43 && statOf (huge).st_blocks == 0) << "not a byte written";
+    EXPECT_TRUE (huge.deleteFile() && secondName.deleteFile());
+
     EXPECT_FALSE (replace (juce::File ("/proc/version"), "x")) << "its folder takes no new file, not even root's";
     // Nobody's own folder would let them swap the file, the file's mode would not.
     if (::chown (pathOf (folder), 65534, 65534) != 0 || ::chown (pathOf (file), 65534, 65534) != 0)
@@ -203,9 +222,9 @@ TEST_F (InitFileWriter, LinksAreFollowedAsTheSystemFollowsThemButNoneThatWasPlan
          { std::pair{ "nofollow/old.ini", real }, { "nofollow/new.ini", folder.getChildFile ("new.ini") } })
     {
         ASSERT_EQ (::symlink (pathOf (to), pathOf (folder.getChildFile (name))), 0);
-        juce::String reason;
-        EXPECT_FALSE (replace (folder.getChildFile (name), name, &reason));
-        EXPECT_EQ (reason, "Too many levels of symbolic links") << "as the system says when it refuses";
+        initfile::SaveFailure failure;
+        EXPECT_FALSE (replace (folder.getChildFile (name), name, &failure));
+        EXPECT_EQ (failure.reason, "Too many levels of symbolic links") << "as the system says when it refuses";
     }
     EXPECT_EQ (real.loadFileAsString(), "shared/own.ini");
     EXPECT_EQ (entriesIn (folder), 15) << "nothing created";
@@ -313,9 +332,9 @@ TEST_F (InitFileWriter, TheFileItselfTakesTheTextWhereANewOneCannotAndGetsItsOld
     struct statvfs room;
     const int fd = ::open (pathOf (filler), O_CREAT | O_WRONLY, 0600);
     ASSERT_TRUE (::fstatvfs (fd, &room) == 0 && ::posix_fallocate (fd, 0, (off_t) (room.f_bavail * room.f_bsize)) == 0);
-    juce::String reason;
-    EXPECT_FALSE (replace (a, std::string (4 * page, 'n'), &reason));
-    EXPECT_EQ (reason, "No space left on device");
+    initfile::SaveFailure failure;
+    EXPECT_FALSE (replace (a, std::string (4 * page, 'n'), &failure));
+    EXPECT_TRUE (failure.reason == "No space left on device" && ! failure.targetMayHoldPartOfNewText);
     EXPECT_TRUE (bytesIn (a) == old && bytesIn (b) == old) << "the old bytes back";
 
     // One name, one page free: no room for a second copy, but enough in the file itself.
@@ -326,8 +345,8 @@ TEST_F (InitFileWriter, TheFileItselfTakesTheTextWhereANewOneCannotAndGetsItsOld
     EXPECT_EQ (entriesIn (juce::File (disk.point)), 2) << "no temporary file left";
 
     ASSERT_EQ (::mount (nullptr, disk.point.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0);
-    EXPECT_FALSE (replace (a, "read-only", &reason));
-    EXPECT_EQ (reason, "Read-only file system");
+    EXPECT_FALSE (replace (a, "read-only", &failure));
+    EXPECT_EQ (failure.reason, "Read-only file system");
 }
 
 TEST_F (InitFileWriter, ADiskWithoutOwnersOrModesTakesASaveOverAFile)
@@ -343,5 +362,26 @@ TEST_F (InitFileWriter, ADiskWithoutOwnersOrModesTakesASaveOverAFile)
     EXPECT_TRUE (replace (target, "first\r\n") && replace (target, "second\r\n"));
     EXPECT_EQ (target.loadFileAsString(), "second\r\n");
     EXPECT_EQ (entriesIn (juce::File (card.point)), 1) << "no temporary file left";
+
+    // The card full: the text goes into the file itself, whole where the
+    // file's own room takes it, else not at all.
+    const std::string old (200, 'o');
+    ASSERT_TRUE (replace (target, old));
+    const int filler = ::open (pathOf (target.getSiblingFile ("filler")), O_CREAT | O_WRONLY, 0600);
+    const std::string chunk (4096, 'f');
+    for (const size_t size : { chunk.size(), (size_t) 1 })
+        while (::write (filler, chunk.data(), size) > 0)
+            ;
+    ::close (filler);
+    for (const auto& [size, saved] : { std::pair<size_t, bool>{ 250, true }, { 5000, false } })
+    {
+        const std::string text (size, 'n');
+        initfile::SaveFailure failure;
+        EXPECT_EQ (replace (target, text, &failure), saved) << size;
+        EXPECT_FALSE (failure.targetMayHoldPartOfNewText) << size;
+        EXPECT_EQ (bytesIn (target), saved ? text : old) << size;
+        ASSERT_TRUE (replace (target, old)) << "back to the old bytes, which fit in their own room";
+    }
+    EXPECT_EQ (entriesIn (juce::File (card.point)), 2) << "no temporary file left";
 }
 #endif

@@ -2,8 +2,10 @@
 
 #include "editor/InitLineModel.h"
 #include "support/EditorDriver.h"
+#include "support/ProcessState.h"
 
 #include <string>
+#include <unistd.h>
 
 using namespace testsupport;
 
@@ -137,16 +139,30 @@ TEST_F (InitFileLoadSave, AFileThatCannotBeReadLeavesTheEditorAsItWas)
 
 TEST_F (InitFileLoadSave, ASaveThatFailsSaysSoAndWhetherAFileWasLeftAsItWas)
 {
+    // A file with two names takes the text into itself; a limit below its
+    // length keeps its old bytes from all going back.
+    const auto twoNames = folder.getChildFile ("two-names.ini");
+    ASSERT_TRUE (twoNames.replaceWithText (juce::String::repeatedString ("o", 500))
+                 && ::link (twoNames.getFullPathName().toRawUTF8(),
+                            twoNames.getSiblingFile ("second.ini").getFullPathName().toRawUTF8())
+                        == 0);
+    const juce::StringArray outcomes{ "left as it was", "part of the new text" };
+
     // Not even the superuser can make a new file in /proc.
-    for (const auto& [file, existed] :
-         { std::pair{ juce::File ("/proc/quorvel.ini"), false }, { juce::File ("/proc/version"), true } })
+    for (const auto& [file, outcome] : { std::pair<juce::File, juce::String>{ juce::File ("/proc/quorvel.ini"), "" },
+                                         { juce::File ("/proc/version"), outcomes[0] },
+                                         { twoNames, outcomes[1] } })
     {
-        EXPECT_FALSE (editor.saveInitFile (file));
-        EXPECT_TRUE (alerts.shown().size() == 1 && alerts.shown()[0].message.contains ("left as it was") == existed);
-        const auto afterTheName =
-            alerts.shown().empty()
-                ? juce::String()
-                : alerts.shown()[0].message.fromFirstOccurrenceOf (file.getFullPathName() + "\n", false, false);
+        bool saved = true;
+        {
+            const testsupport::FileSizeLimit limited (40);
+            saved = editor.saveInitFile (file);
+        }
+        EXPECT_FALSE (saved);
+        const auto message = alerts.shown().size() == 1 ? alerts.shown()[0].message : juce::String();
+        for (const auto& said : outcomes)
+            EXPECT_EQ (message.contains (said), said == outcome) << message;
+        const auto afterTheName = message.fromFirstOccurrenceOf (file.getFullPathName() + "\n", false, false);
         EXPECT_TRUE (afterTheName.upToFirstOccurrenceOf ("\n", false, false).isNotEmpty())
             << "the system's reason, on a line of its own";
         expectOneAlert ("File Not Saved", file);

@@ -4,6 +4,12 @@
 #include <fstream>
 #include <string>
 
+#if ! defined(_WIN32)
+#include <algorithm>
+#include <csignal>
+#include <sys/resource.h>
+#endif
+
 // What the test process holds, as Linux lists it under /proc/self.
 namespace testsupport
 {
@@ -31,4 +37,31 @@ inline long long streamThreadCounter (const char* file = nullptr, const std::str
     }
     return sum;
 }
+
+#if ! defined(_WIN32)
+// While this lives, no file this process writes grows past `bytes`: a write
+// beyond falls short, then fails with EFBIG, as on a full disk, and this binds
+// the superuser too.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit (rlim_t bytes)
+    {
+        ::getrlimit (RLIMIT_FSIZE, &before);
+        const struct rlimit limited = { std::min (bytes, before.rlim_max), before.rlim_max };
+        ::setrlimit (RLIMIT_FSIZE, &limited);
+    }
+    ~FileSizeLimit()
+    {
+        ::setrlimit (RLIMIT_FSIZE, &before);
+        std::signal (SIGXFSZ, handlerBefore);
+    }
+    FileSizeLimit (const FileSizeLimit&) = delete;
+    FileSizeLimit& operator= (const FileSizeLimit&) = delete;
+
+private:
+    struct rlimit before = {};
+    void (*const handlerBefore) (int) = std::signal (SIGXFSZ, SIG_IGN); // the signal would end the process
+};
+#endif
 } // namespace testsupport

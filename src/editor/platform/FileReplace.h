@@ -1,6 +1,6 @@
 #pragma once
 
-#include <juce_core/juce_core.h>
+#include "editor/InitFileWriter.h"
 
 // What the writer's code for each system shares with its common part.
 namespace initfile::platform
@@ -11,8 +11,6 @@ namespace initfile::platform
 juce::String temporaryName();
 inline constexpr int attemptsAtAFreeName = 100;
 
-// initfile::replaceFileContent on this system; `reason` gets the system's own
-// words for a failure, when it gave any.
-bool replaceFile (const juce::File& target, const void* data, size_t numBytes, juce::File* newTextKeptIn,
-                  juce::String& reason);
+// initfile::replaceFileContent on this system.
+bool replaceFile (const juce::File& target, const void* data, size_t numBytes, SaveFailure& failure);
 } // namespace initfile::platform

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -153,30 +154,69 @@ bool fromTheStart (int fd)
     return ::lseek (fd, 0, SEEK_SET) == 0;
 }
 
-bool readAll (int fd, std::vector<char>& bytes, size_t sizeExpected)
+// The old content of a file, held while new bytes go into it. Its memory is
+// taken without the allocator's exception, and not at all for a file larger
+// than the machine's memory: a file too big to hold makes a failed save, never
+// an abort that loses the text being edited.
+class HeldBytes
 {
-    bytes.resize (sizeExpected + 1);
-    size_t got = 0;
-    for (;;)
-    {
-        if (got == bytes.size())
-            bytes.resize (bytes.size() * 2);
-        const auto read = ::pread (fd, bytes.data() + got, bytes.size() - got, (off_t) got);
-        if (read < 0 && errno == EINTR)
-            continue;
-        if (read < 0)
-            return false;
-        if (read == 0)
-            break;
-        got += (size_t) read;
-    }
-    bytes.resize (got);
-    return true;
-}
+public:
+    HeldBytes() = default;
+    HeldBytes (const HeldBytes&) = delete;
+    HeldBytes& operator= (const HeldBytes&) = delete;
+    ~HeldBytes() { std::free (bytes); }
 
-bool truncateTo (int fd, size_t length)
+    const char* data() const { return bytes; }
+    size_t size() const { return length; }
+
+    // Reads the file whole, however far it has grown since `sizeExpected`.
+    bool readAll (int fd, size_t sizeExpected)
+    {
+        if (! makeRoom (sizeExpected + 1))
+            return false;
+        for (;;)
+        {
+            if (length == capacity && ! makeRoom (capacity * 2))
+                return false;
+            const auto got = ::pread (fd, bytes + length, capacity - length, (off_t) length);
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got < 0)
+                return false;
+            if (got == 0)
+                return true;
+            length += (size_t) got;
+        }
+    }
+
+private:
+    bool makeRoom (size_t wanted)
+    {
+        const auto memory =
+            (unsigned long long) ::sysconf (_SC_PHYS_PAGES) * (unsigned long long) ::sysconf (_SC_PAGESIZE);
+        if (wanted > memory)
+            return failWith (EFBIG);
+        auto* const grown = static_cast<char*> (std::realloc (bytes, wanted));
+        if (grown == nullptr)
+            return failWith (ENOMEM);
+        bytes = grown;
+        capacity = wanted;
+        return true;
+    }
+
+    char* bytes = nullptr;
+    size_t length = 0, capacity = 0;
+};
+
+// Cuts the file where it is longer than `length`, and only there: some disks
+// (FAT through FUSE) refuse a cut that would lengthen a file, even to the
+// length it already has.
+bool cutTo (int fd, size_t length)
 {
-    while (::ftruncate (fd, (off_t) length) != 0)
+    struct stat info;
+    if (::fstat (fd, &info) != 0)
+        return false;
+    while ((size_t) info.st_size > length && ::ftruncate (fd, (off_t) length) != 0)
         if (errno != EINTR)
             return false;
     return true;
@@ -318,38 +358,56 @@ bool madeTwin (int fd, const Destination& destination)
            && newList == oldList;
 }
 
+// Opens the file whose right to be written was checked, not one put in its
+// place since; -1 where that can't be.
+int openTarget (const Destination& destination, int access)
+{
+    const int fd = ::open (destination.path.c_str(), access | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    struct stat info;
+    if (::fstat (fd, &info) == 0
+        && ((info.st_dev == destination.info.st_dev && info.st_ino == destination.info.st_ino) || failWith (0)))
+        return fd;
+    const int error = errno;
+    ::close (fd);
+    errno = error;
+    return -1;
+}
+
+// Through a descriptor of its own: FAT through FUSE loses what is written into
+// a part of the file that was read through the same descriptor.
+bool readContent (const Destination& destination, HeldBytes& content)
+{
+    const int fd = openTarget (destination, O_RDONLY);
+    struct stat info;
+    const bool read = fd >= 0 && ::fstat (fd, &info) == 0 && content.readAll (fd, (size_t) info.st_size);
+    if (fd >= 0)
+        ::close (fd);
+    return read;
+}
+
 // Writes the bytes into the target itself, which keeps its inode and with it
 // its owner, group, mode, access list, attributes and every name it has. The
 // old content is read first, so that a write that fails half-way can put it
-// back.
-bool writeIntoTarget (const Destination& destination, const char* data, size_t numBytes)
+// back; `oldBytesLost` tells when even that failed.
+bool writeIntoTarget (const Destination& destination, const char* data, size_t numBytes, bool& oldBytesLost)
 {
-    const int fd = ::open (destination.path.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+    const int fd = openTarget (destination, O_RDWR);
     if (fd < 0)
         return false;
 
-    struct stat info;
-    std::vector<char> old;
-    // The file whose right to be written was checked, not one put in its place since.
-    bool written =
-        ::fstat (fd, &info) == 0
-        && ((info.st_dev == destination.info.st_dev && info.st_ino == destination.info.st_ino) || failWith (0))
-        && readAll (fd, old, (size_t) info.st_size);
-    const bool oldContentRead = written;
-
-    written =
-        written && fromTheStart (fd) && writeAll (fd, data, numBytes) && truncateTo (fd, numBytes) && syncToDisk (fd);
+    HeldBytes old;
+    const bool oldContentRead = readContent (destination, old);
+    const bool written =
+        oldContentRead && fromTheStart (fd) && writeAll (fd, data, numBytes) && cutTo (fd, numBytes) && syncToDisk (fd);
     const int error = errno;
 
+    // The old bytes first, the cut last: a cut first would free room that the
+    // writing could fill again, past the old length.
     if (oldContentRead && ! written)
-    {
-        // Cut first: what the new text took beyond the old length is room
-        // for the old bytes again.
-        truncateTo (fd, old.size());
-        if (fromTheStart (fd))
-            writeAll (fd, old.data(), old.size());
-        syncToDisk (fd);
-    }
+        oldBytesLost =
+            ! (fromTheStart (fd) && writeAll (fd, old.data(), old.size()) && cutTo (fd, old.size()) && syncToDisk (fd));
     ::close (fd);
     return written || failWith (error);
 }
@@ -407,7 +465,7 @@ Outcome replaceByRename (const Destination& destination, const char* data, size_
     return Outcome::replaced;
 }
 
-bool replaceOnPosix (const juce::File& requestedTarget, const char* data, size_t numBytes)
+bool replaceOnPosix (const juce::File& requestedTarget, const char* data, size_t numBytes, bool& oldBytesLost)
 {
     Destination destination;
     if (! findDestination (requestedTarget.getFullPathName().toStdString(), destination))
@@ -421,28 +479,26 @@ bool replaceOnPosix (const juce::File& requestedTarget, const char* data, size_t
 
     // A new file would take only one of the target's names.
     if (destination.exists && destination.info.st_nlink > 1)
-        return writeIntoTarget (destination, data, numBytes);
+        return writeIntoTarget (destination, data, numBytes, oldBytesLost);
 
     switch (replaceByRename (destination, data, numBytes))
     {
         case Outcome::replaced: return true;
-        case Outcome::writeIntoTarget: return writeIntoTarget (destination, data, numBytes);
+        case Outcome::writeIntoTarget: return writeIntoTarget (destination, data, numBytes, oldBytesLost);
         case Outcome::failed: break;
     }
     return false;
 }
 } // namespace
 
-bool replaceFile (const juce::File& target, const void* data, size_t numBytes, juce::File* newTextKeptIn,
-                  juce::String& reason)
+bool replaceFile (const juce::File& target, const void* data, size_t numBytes, SaveFailure& failure)
 {
-    juce::ignoreUnused (newTextKeptIn); // a rename never fails half-way
     errno = 0;
-    if (replaceOnPosix (target, static_cast<const char*> (data), numBytes))
+    if (replaceOnPosix (target, static_cast<const char*> (data), numBytes, failure.targetMayHoldPartOfNewText))
         return true;
     const int error = errno;
     if (error != 0)
-        reason = juce::String::fromUTF8 (std::strerror (error));
+        failure.reason = juce::String::fromUTF8 (std::strerror (error));
     return false;
 }
 } // namespace initfile::platform

@@ -66,7 +66,7 @@ juce::String messageFor (DWORD error)
     return message;
 }
 
-bool replaceOnWindows (const juce::File& requestedTarget, const void* data, size_t numBytes, juce::File* newTextKeptIn,
+bool replaceOnWindows (const juce::File& requestedTarget, const void* data, size_t numBytes, juce::File& newTextKeptIn,
                        DWORD& error)
 {
     const std::wstring requested = requestedTarget.getFullPathName().toWideCharPointer();
@@ -138,21 +138,20 @@ bool replaceOnWindows (const juce::File& requestedTarget, const void* data, size
              && GetFileAttributesW (target.c_str()) == INVALID_FILE_ATTRIBUTES)
         keep = ! (replaced = MoveFileExW (temporary.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH));
 
-    if (keep && newTextKeptIn != nullptr)
-        *newTextKeptIn = juce::File (juce::String (temporary.c_str()));
+    if (keep)
+        newTextKeptIn = juce::File (juce::String (temporary.c_str()));
     if (! replaced && ! keep)
         DeleteFileW (temporary.c_str());
     return replaced;
 }
 } // namespace
 
-bool replaceFile (const juce::File& target, const void* data, size_t numBytes, juce::File* newTextKeptIn,
-                  juce::String& reason)
+bool replaceFile (const juce::File& target, const void* data, size_t numBytes, SaveFailure& failure)
 {
     DWORD error = ERROR_SUCCESS;
-    const bool replaced = replaceOnWindows (target, data, numBytes, newTextKeptIn, error);
+    const bool replaced = replaceOnWindows (target, data, numBytes, failure.newTextKeptIn, error);
     if (! replaced)
-        reason = messageFor (error);
+        failure.reason = messageFor (error);
     return replaced;
 }
 } // namespace initfile::platform
