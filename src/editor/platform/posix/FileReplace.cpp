@@ -403,8 +403,8 @@ bool writeIntoTarget (const Destination& destination, const char* data, size_t n
         oldContentRead && fromTheStart (fd) && writeAll (fd, data, numBytes) && cutTo (fd, numBytes) && syncToDisk (fd);
     const int error = errno;
 
-    // The old bytes first, the cut last: a cut first would free room that the
-    // writing could fill again, past the old length.
+    // The old bytes first, the cut last, so that nothing after the cut can
+    // lengthen the file again.
     if (oldContentRead && ! written)
         oldBytesLost =
             ! (fromTheStart (fd) && writeAll (fd, old.data(), old.size()) && cutTo (fd, old.size()) && syncToDisk (fd));
