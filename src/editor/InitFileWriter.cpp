@@ -42,10 +42,9 @@ juce::String temporaryName()
 
 bool replaceFileContent (const juce::File& target, const void* data, size_t numBytes, SaveFailure* failure)
 {
-    SaveFailure what; // filled only on a failure
-    const bool replaced = platform::replaceFile (target, data, numBytes, what);
-    if (failure != nullptr)
-        *failure = what;
-    return replaced;
+    SaveFailure unasked;
+    auto& what = failure != nullptr ? *failure : unasked;
+    what = {};
+    return platform::replaceFile (target, data, numBytes, what);
 }
 } // namespace initfile

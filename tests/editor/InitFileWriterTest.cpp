@@ -368,6 +368,7 @@ TEST_F (InitFileWriter, ADiskWithoutOwnersOrModesTakesASaveOverAFile)
     const std::string old (200, 'o');
     ASSERT_TRUE (replace (target, old));
     const int filler = ::open (pathOf (target.getSiblingFile ("filler")), O_CREAT | O_WRONLY, 0600);
+    ASSERT_GE (filler, 0);
     const std::string chunk (4096, 'f');
     for (const size_t size : { chunk.size(), (size_t) 1 })
         while (::write (filler, chunk.data(), size) > 0)

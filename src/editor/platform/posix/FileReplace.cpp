@@ -132,10 +132,12 @@ bool findDestination (const std::string& path, Destination& destination)
     }
 }
 
-// A write that moves no byte at all counts as a full disk, which is what the
-// system means by it for a plain file.
-bool writeAll (int fd, const char* bytes, size_t numBytes)
+// Every byte, from the file's start. A write that moves no byte at all counts
+// as a full disk, which is what the system means by it for a plain file.
+bool writeFromTheStart (int fd, const char* bytes, size_t numBytes)
 {
+    if (::lseek (fd, 0, SEEK_SET) != 0)
+        return false;
     while (numBytes > 0)
     {
         const auto written = ::write (fd, bytes, numBytes);
@@ -147,11 +149,6 @@ bool writeAll (int fd, const char* bytes, size_t numBytes)
         numBytes -= (size_t) written;
     }
     return true;
-}
-
-bool fromTheStart (int fd)
-{
-    return ::lseek (fd, 0, SEEK_SET) == 0;
 }
 
 // The old content of a file, held while new bytes go into it. Its memory is
@@ -363,15 +360,13 @@ bool madeTwin (int fd, const Destination& destination)
 int openTarget (const Destination& destination, int access)
 {
     const int fd = ::open (destination.path.c_str(), access | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0)
-        return -1;
     struct stat info;
-    if (::fstat (fd, &info) == 0
-        && ((info.st_dev == destination.info.st_dev && info.st_ino == destination.info.st_ino) || failWith (0)))
+    if (fd < 0
+        || (::fstat (fd, &info) == 0 && info.st_dev == destination.info.st_dev
+            && info.st_ino == destination.info.st_ino))
         return fd;
-    const int error = errno;
     ::close (fd);
-    errno = error;
+    errno = 0; // another file has taken its place: the refusal is ours alone
     return -1;
 }
 
@@ -380,8 +375,7 @@ int openTarget (const Destination& destination, int access)
 bool readContent (const Destination& destination, HeldBytes& content)
 {
     const int fd = openTarget (destination, O_RDONLY);
-    struct stat info;
-    const bool read = fd >= 0 && ::fstat (fd, &info) == 0 && content.readAll (fd, (size_t) info.st_size);
+    const bool read = fd >= 0 && content.readAll (fd, (size_t) destination.info.st_size);
     if (fd >= 0)
         ::close (fd);
     return read;
@@ -400,14 +394,13 @@ bool writeIntoTarget (const Destination& destination, const char* data, size_t n
     HeldBytes old;
     const bool oldContentRead = readContent (destination, old);
     const bool written =
-        oldContentRead && fromTheStart (fd) && writeAll (fd, data, numBytes) && cutTo (fd, numBytes) && syncToDisk (fd);
+        oldContentRead && writeFromTheStart (fd, data, numBytes) && cutTo (fd, numBytes) && syncToDisk (fd);
     const int error = errno;
 
     // The old bytes first, the cut last, so that nothing after the cut can
     // lengthen the file again.
     if (oldContentRead && ! written)
-        oldBytesLost =
-            ! (fromTheStart (fd) && writeAll (fd, old.data(), old.size()) && cutTo (fd, old.size()) && syncToDisk (fd));
+        oldBytesLost = ! (writeFromTheStart (fd, old.data(), old.size()) && cutTo (fd, old.size()) && syncToDisk (fd));
     ::close (fd);
     return written || failWith (error);
 }
@@ -431,7 +424,7 @@ Outcome replaceByRename (const Destination& destination, const char* data, size_
     // accounted for: a disk or quota that fills, or a limit on file size,
     // shows up here as a write that falls short.
     const bool twin = ! destination.exists || madeTwin (fd, destination);
-    bool done = twin && writeAll (fd, data, numBytes) && syncToDisk (fd);
+    bool done = twin && writeFromTheStart (fd, data, numBytes) && syncToDisk (fd);
     int error = errno;
     if (::close (fd) != 0 && done)
     {
