@@ -6,9 +6,12 @@
 #include <vector>
 
 #if ! JUCE_WINDOWS
+#include <chrono>
+#include <cstdarg>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <future>
 #include <grp.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -34,6 +37,29 @@ extern "C" ssize_t write (int fd, const void* bytes, size_t numBytes)
         *atFirstByte << juce::String::formatted ("%o %zd ", (unsigned) (info.st_mode & 07777),
                                                  ::flistxattr (fd, nullptr, 0));
     return ::syscall (SYS_write, fd, bytes, numBytes);
+}
+
+// While set, the name `first` is taken over by the pipe (or anything else)
+// named `second` right after the first open of it: another user swapping it
+// in between the opens of a save.
+static std::pair<const char*, const char*> takenOverAfterOpen = {};
+extern "C" int open (const char* path, int flags, ...)
+{
+    mode_t mode = 0;
+    if ((flags & O_CREAT) != 0 || (flags & O_TMPFILE) == O_TMPFILE)
+    {
+        va_list args;
+        va_start (args, flags);
+        mode = va_arg (args, mode_t);
+        va_end (args);
+    }
+    const int fd = (int) ::syscall (SYS_openat, AT_FDCWD, path, flags, mode);
+    if (takenOverAfterOpen.first != nullptr && std::strcmp (path, takenOverAfterOpen.first) == 0)
+    {
+        ::rename (takenOverAfterOpen.second, takenOverAfterOpen.first);
+        takenOverAfterOpen = {};
+    }
+    return fd;
 }
 
 // 1 or 0 for what `act` gives as the user `uid` of group `gid` and `groups`,
@@ -175,6 +201,23 @@ TEST_F (InitFileWriter, AWriteCutShortOrNotAllowedLeavesTheOldFileAndNoTemporary
     EXPECT_FALSE (failure.targetMayHoldPartOfNewText);
     EXPECT_TRUE (statOf (huge).st_size == (off_t) 1 << 43 && statOf (huge).st_blocks == 0) << "not a byte written";
     EXPECT_TRUE (huge.deleteFile() && secondName.deleteFile());
+
+    // A pipe swapped in under the name between the opens of a save into the
+    // file itself: refused at once, not waiting for someone to open the
+    // pipe's other end, and the file's other name keeps the old text.
+    const auto pipe = folder.getChildFile ("pipe");
+    ASSERT_TRUE (::link (pathOf (file), pathOf (secondName)) == 0 && ::mkfifo (pathOf (pipe), 0666) == 0);
+    takenOverAfterOpen = { pathOf (file), pathOf (pipe) };
+    initfile::SaveFailure refused;
+    auto saving = std::async (std::launch::async, [this, &refused] { return replace (file, "new\r\n", &refused); });
+    const bool returned = saving.wait_for (std::chrono::seconds (10)) == std::future_status::ready;
+    if (! returned)
+        ::close (::open (pathOf (file), O_WRONLY | O_NONBLOCK)); // lets a waiting open go, so the test ends
+    EXPECT_TRUE (returned) << "the save waited on the pipe";
+    EXPECT_FALSE (saving.get());
+    EXPECT_TRUE (refused.reason.isEmpty() && ! refused.targetMayHoldPartOfNewText) << refused.reason;
+    EXPECT_EQ (bytesIn (secondName), old);
+    ASSERT_EQ (::rename (pathOf (secondName), pathOf (file)), 0) << "the file back under its name, the pipe gone";
 
     EXPECT_FALSE (replace (juce::File ("/proc/version"), "x")) << "its folder takes no new file, not even root's";
     // Nobody's own folder would let them swap the file, the file's mode would not.
