@@ -34,7 +34,7 @@ juce::String nameToShow (const juce::String& name)
     {
         const bool hidden = c < 0x20 || (c >= 0x7f && c <= 0x9f) || c == 0x200e || c == 0x200f
                             || (c >= 0x202a && c <= 0x202e) || (c >= 0x2066 && c <= 0x2069);
-        shown += juce::String::charToString (hidden ? (juce::juce_wchar) ' ' : c);
+        shown += hidden ? (juce::juce_wchar) ' ' : c;
     }
 
     return shown;

@@ -39,10 +39,12 @@ extern "C" ssize_t write (int fd, const void* bytes, size_t numBytes)
     return ::syscall (SYS_write, fd, bytes, numBytes);
 }
 
-// While set, the name `first` is taken over by the pipe (or anything else)
-// named `second` right after the first open of it: another user swapping it
-// in between the opens of a save.
-static std::pair<const char*, const char*> takenOverAfterOpen = {};
+// While set, `name` is taken over by the pipe at `by` right after the first
+// open of it: another user swapping it in between the opens of a save.
+static struct
+{
+    const char *name, *by;
+} takenOverAfterOpen = {};
 extern "C" int open (const char* path, int flags, ...)
 {
     mode_t mode = 0;
@@ -54,9 +56,9 @@ extern "C" int open (const char* path, int flags, ...)
         va_end (args);
     }
     const int fd = (int) ::syscall (SYS_openat, AT_FDCWD, path, flags, mode);
-    if (takenOverAfterOpen.first != nullptr && std::strcmp (path, takenOverAfterOpen.first) == 0)
+    if (takenOverAfterOpen.name != nullptr && std::strcmp (path, takenOverAfterOpen.name) == 0)
     {
-        ::rename (takenOverAfterOpen.second, takenOverAfterOpen.first);
+        ::rename (takenOverAfterOpen.by, takenOverAfterOpen.name);
         takenOverAfterOpen = {};
     }
     return fd;

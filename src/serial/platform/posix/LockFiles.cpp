@@ -85,7 +85,7 @@ LockState readLock (const std::string& path, long& pid)
         return errno == ENOENT ? LockState::absent : LockState::strange;
 
     // A plain file hands over what it has in one read.
-    char content[lockReadLimit + 1] = {};
+    char content[lockReadLimit];
     const bool plain = ::fstat (fd, &info) == 0 && S_ISREG (info.st_mode);
     const auto got = plain ? ::read (fd, content, lockReadLimit) : -1;
     ::close (fd);
