@@ -1,8 +1,8 @@
 #include "editor/InitFileReader.h"
 #include "editor/InitLineModel.h"
+#include "editor/platform/FileRead.h"
 
 #include <cstring>
-#include <memory>
 
 namespace initfile
 {
@@ -169,30 +169,9 @@ juce::StringArray entriesFromBytes (const void* data, size_t numBytes)
 
 bool readEntriesFromFile (const juce::File& file, juce::StringArray& entries)
 {
-    // A folder opens for reading on some systems and then fails on the first
-    // read; it is no init file either way.
-    if (! file.existsAsFile())
-        return false;
-
-    juce::FileInputStream in (file);
-    if (in.failedToOpen())
-        return false;
-
     LineCutter cutter;
-    constexpr int chunkSize = 65536;
-    auto buffer = std::make_unique<char[]> ((size_t) chunkSize);
-
-    for (;;)
-    {
-        const int numRead = in.read (buffer.get(), chunkSize);
-        if (numRead <= 0)
-            break;
-
-        if (! cutter.feed (buffer.get(), (size_t) numRead))
-            break;
-    }
-
-    if (in.getStatus().failed())
+    if (! platform::readPlainFile (file, [&cutter] (const char* data, size_t numBytes)
+                                   { return cutter.feed (data, numBytes); }))
         return false;
 
     cutter.finish();

@@ -39,7 +39,8 @@ private:
 juce::StringArray entriesFromBytes (const void* data, size_t numBytes);
 
 // Reads the entries of a file into `entries`. False, with `entries` left as it
-// was, when the file is missing, is a folder or cannot be read to its end (or
+// was, when the name leads to no plain file (missing, a folder, a pipe or a
+// device, none of them waited on) or the file cannot be read to its end (or
 // to its first empty line). An empty file is readable and gives no entries.
 bool readEntriesFromFile (const juce::File& file, juce::StringArray& entries);
 

@@ -5,6 +5,31 @@
 #include <string>
 #include <vector>
 
+#if ! JUCE_WINDOWS
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <future>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+
+// While set, `name` is taken over by the pipe at `by` right after its first
+// stat: another user swapping it in between a check by name and the open.
+static struct
+{
+    const char *name, *by;
+} takenOverAfterStat = {};
+extern "C" int stat (const char* path, struct stat* info) noexcept
+{
+    const int result = ::fstatat (AT_FDCWD, path, info, 0);
+    if (takenOverAfterStat.name != nullptr && std::strcmp (path, takenOverAfterStat.name) == 0)
+        std::rename (std::exchange (takenOverAfterStat.by, nullptr), std::exchange (takenOverAfterStat.name, nullptr));
+    return result;
+}
+#endif
+
 // n replacement characters
 static std::string bads (int n)
 {
@@ -67,4 +92,62 @@ TEST (InitFileReader, BytesBecomeValidEntriesEndingInCrLf)
         const std::vector<char> exact (bytes.begin(), bytes.end());
         EXPECT_EQ (initfile::decodeUTF8 (exact.data(), exact.size()), juce::String::fromUTF8 (text.c_str())) << bytes;
     }
+}
+
+TEST (InitFileReader, OnlyAPlainFileIsReadAndNothingUnderItsNameIsWaitedOn)
+{
+    const auto folder =
+        juce::File::getSpecialLocation (juce::File::tempDirectory).getNonexistentChildFile ("reader", "");
+    ASSERT_TRUE (folder.createDirectory().wasOk());
+    const auto plain = folder.getChildFile ("plain.ini"), empty = folder.getChildFile ("empty.ini");
+    ASSERT_TRUE (plain.replaceWithText ("#BAUD 9600\r\n\r\nafter\r\n") && empty.create().wasOk());
+
+    const juce::StringArray before{ "kept\r\n" };
+    const auto read = [&before] (const juce::File& file, juce::StringArray& entries)
+    {
+        entries = before;
+        return initfile::readEntriesFromFile (file, entries);
+    };
+    juce::StringArray entries;
+    EXPECT_TRUE (read (plain, entries) && entries == juce::StringArray ("#BAUD 9600\r\n"))
+        << entries.joinIntoString ("");
+    EXPECT_TRUE (read (empty, entries) && entries.isEmpty());
+
+    std::vector<juce::File> refused{ folder.getChildFile ("missing.ini"), folder };
+#if ! JUCE_WINDOWS
+    const auto path = [] (const juce::File& file) { return file.getFullPathName().toRawUTF8(); };
+    const auto link = folder.getChildFile ("link.ini");
+    ASSERT_EQ (::symlink ("plain.ini", path (link)), 0);
+    EXPECT_TRUE (read (link, entries) && entries == juce::StringArray ("#BAUD 9600\r\n")) << "the link is followed";
+
+    // A pipe nobody writes into, from the start or swapped in under a plain
+    // file's name, and a device that would read as empty.
+    const auto pipe = folder.getChildFile ("pipe.ini"), swapped = folder.getChildFile ("swapped.ini"),
+               pipeToSwapIn = folder.getChildFile ("pipe");
+    ASSERT_TRUE (::mkfifo (path (pipe), 0666) == 0 && ::mkfifo (path (pipeToSwapIn), 0666) == 0
+                 && plain.copyFileTo (swapped));
+    refused.insert (refused.end(), { pipe, swapped, juce::File ("/dev/null") });
+    takenOverAfterStat = { path (swapped), path (pipeToSwapIn) };
+#endif
+
+    for (auto& file : refused)
+    {
+#if JUCE_WINDOWS
+        EXPECT_FALSE (read (file, entries)) << file.getFullPathName();
+#else
+        // Should the read wait on a pipe, the pipe's other end is opened
+        // after a while to let it go, so the test ends.
+        auto reading = std::async (std::launch::async, [&] { return read (file, entries); });
+        const bool returned = reading.wait_for (std::chrono::seconds (10)) == std::future_status::ready;
+        if (! returned)
+            ::close (::open (path (file), O_WRONLY | O_NONBLOCK));
+        EXPECT_TRUE (returned) << file.getFullPathName() << ": the read waited";
+        EXPECT_FALSE (reading.get()) << file.getFullPathName();
+#endif
+        EXPECT_EQ (entries, before) << file.getFullPathName();
+    }
+#if ! JUCE_WINDOWS
+    EXPECT_EQ (takenOverAfterStat.name, nullptr) << "the name is checked before anything is opened";
+#endif
+    EXPECT_TRUE (folder.deleteRecursively());
 }

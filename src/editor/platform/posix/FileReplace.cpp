@@ -1,6 +1,7 @@
 #if ! defined(_WIN32)
 
 #include "editor/platform/FileReplace.h"
+#include "editor/platform/posix/OpenWithoutWaiting.h"
 
 #include <cerrno>
 #include <climits>
@@ -356,25 +357,14 @@ bool madeTwin (int fd, const Destination& destination)
 }
 
 // Opens the file whose right to be written was checked, not one put in its
-// place since; -1 where that can't be. The open never waits on what it finds:
-// a pipe swapped in under the name would hold it until someone opened the
-// pipe's other end, with the editor frozen meanwhile. Once the file is known
-// to be the checked one, it is read and written as any file is.
+// place since; -1 where that can't be.
 int openTarget (const Destination& destination, int access)
 {
-    const int fd = ::open (destination.path.c_str(), access | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0)
-        return fd;
-    struct stat info;
-    const bool checkedFile =
-        ::fstat (fd, &info) == 0 && info.st_dev == destination.info.st_dev && info.st_ino == destination.info.st_ino;
-    const int flags = checkedFile ? ::fcntl (fd, F_GETFL) : -1;
-    if (flags != -1 && ::fcntl (fd, F_SETFL, flags & ~O_NONBLOCK) == 0)
-        return fd;
-    const int error = checkedFile ? errno : 0; // 0: another file has taken its place, the refusal is ours alone
-    ::close (fd);
-    errno = error;
-    return -1;
+    return openWithoutWaiting (destination.path.c_str(), access | O_NOFOLLOW,
+                               [&destination] (const struct stat& info) {
+                                   return info.st_dev == destination.info.st_dev
+                                          && info.st_ino == destination.info.st_ino;
+                               });
 }
 
 // Through a descriptor of its own: FAT through FUSE loses what is written into
