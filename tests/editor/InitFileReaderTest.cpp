@@ -99,8 +99,10 @@ TEST (InitFileReader, OnlyAPlainFileIsReadAndNothingUnderItsNameIsWaitedOn)
     const auto folder =
         juce::File::getSpecialLocation (juce::File::tempDirectory).getNonexistentChildFile ("reader", "");
     ASSERT_TRUE (folder.createDirectory().wasOk());
-    const auto plain = folder.getChildFile ("plain.ini"), empty = folder.getChildFile ("empty.ini");
-    ASSERT_TRUE (plain.replaceWithText ("#BAUD 9600\r\n\r\nafter\r\n") && empty.create().wasOk());
+    const auto plain = folder.getChildFile ("plain.ini"), empty = folder.getChildFile ("empty.ini"),
+               oneByte = folder.getChildFile ("one.ini");
+    ASSERT_TRUE (plain.replaceWithText ("#BAUD 9600\r\n\r\nafter\r\n") && empty.create().wasOk()
+                 && oneByte.replaceWithText ("x"));
 
     const juce::StringArray before{ "kept\r\n" };
     const auto read = [&before] (const juce::File& file, juce::StringArray& entries)
@@ -112,6 +114,7 @@ TEST (InitFileReader, OnlyAPlainFileIsReadAndNothingUnderItsNameIsWaitedOn)
     EXPECT_TRUE (read (plain, entries) && entries == juce::StringArray ("#BAUD 9600\r\n"))
         << entries.joinIntoString ("");
     EXPECT_TRUE (read (empty, entries) && entries.isEmpty());
+    EXPECT_TRUE (read (oneByte, entries) && entries == juce::StringArray ("x\r\n"));
 
     std::vector<juce::File> refused{ folder.getChildFile ("missing.ini"), folder };
 #if ! JUCE_WINDOWS
