@@ -21,11 +21,16 @@ int openWithoutWaiting (const char* path, int flags, Accept&& accept)
     if (fd < 0)
         return fd;
     struct stat info;
-    const bool accepted = ::fstat (fd, &info) == 0 && accept (info);
-    const int oldFlags = accepted ? ::fcntl (fd, F_GETFL) : -1;
-    if (oldFlags != -1 && ::fcntl (fd, F_SETFL, oldFlags & ~O_NONBLOCK) == 0)
-        return fd;
-    const int error = accepted ? errno : 0;
+    int error = 0; // stays 0 when `accept` refuses
+    if (::fstat (fd, &info) != 0)
+        error = errno;
+    else if (accept (info))
+    {
+        const int oldFlags = ::fcntl (fd, F_GETFL);
+        if (oldFlags != -1 && ::fcntl (fd, F_SETFL, oldFlags & ~O_NONBLOCK) == 0)
+            return fd;
+        error = errno;
+    }
     ::close (fd);
     errno = error;
     return -1;
