@@ -2,8 +2,6 @@
 #include "editor/InitLineModel.h"
 #include "editor/platform/FileRead.h"
 
-#include <cstring>
-
 namespace initfile
 {
 namespace
