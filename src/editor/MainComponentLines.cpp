@@ -3,8 +3,12 @@
 
 void MainComponent::refreshInitText()
 {
+    const auto text = initfile::viewText (initLines);
     initTextEditor->clear();
-    initTextEditor->setText (initfile::viewText (initLines), true);
+    // setText skips a text equal to what the view holds, as an empty one is after clear(), and
+    // leaves the view's value at an earlier text that a change still queued would bring back.
+    initTextEditor->getTextValue() = text;
+    initTextEditor->setText (text, true);
 }
 
 void MainComponent::removeInitLine (int index)
