@@ -122,6 +122,16 @@ TEST (SerialPortOpen, RefusesMissingHeldAndOtherDevicesAndKeepsNothingOpen)
     int exclusive = 1;
     EXPECT_TRUE (other >= 0 && ::ioctl (other, TIOCGEXCL, &exclusive) == 0 && exclusive == 0) << "closed, yet locked";
     ::close (other);
+
+    // Another program may hold the line by exclusive mode alone, which only root passes by itself.
+    const int holder = ::open (line.getSlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_TRUE (holder >= 0 && ::ioctl (holder, TIOCEXCL) == 0);
+    const auto withHolder = testsupport::openDescriptors();
+    EXPECT_FALSE (second.open (line.getSlavePath()) || second.isOpen()) << "held in exclusive mode";
+    EXPECT_EQ (testsupport::openDescriptors(), withHolder) << "a refused open keeps its descriptor";
+    // A last close clears the mode of a real line; a pseudo-terminal's master keeps it.
+    ::ioctl (holder, TIOCNXCL);
+    ::close (holder);
     EXPECT_TRUE (second.open (line.getSlavePath()) && ! first.isOpen());
 #endif
 }
