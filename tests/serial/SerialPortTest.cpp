@@ -123,7 +123,7 @@ TEST (SerialPortOpen, RefusesMissingHeldAndOtherDevicesAndKeepsNothingOpen)
     EXPECT_TRUE (other >= 0 && ::ioctl (other, TIOCGEXCL, &exclusive) == 0 && exclusive == 0) << "closed, yet locked";
     ::close (other);
 
-    // Another program may hold the line by exclusive mode alone, which only root passes by itself.
+    // Another program may mark the line by exclusive mode alone, which the kernel lets root through.
     const int holder = ::open (line.getSlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     ASSERT_TRUE (holder >= 0 && ::ioctl (holder, TIOCEXCL) == 0);
     const auto withHolder = testsupport::openDescriptors();

@@ -572,7 +572,6 @@ HANDLE CreateFileA (LPCSTR fileName, DWORD desiredAccess, DWORD shareMode, LPSEC
     if (! ::isatty (fd) || ::tcgetattr (fd, &settings) != 0)
         return fail (ERROR_NOT_SUPPORTED);
 
-#ifdef TIOCGEXCL
     // The kernel lets root through another program's exclusive mode, so ask
     // before anything of ours touches the line. A kernel or device that
     // cannot tell leaves the question to flock and the lock files.
@@ -580,17 +579,16 @@ HANDLE CreateFileA (LPCSTR fileName, DWORD desiredAccess, DWORD shareMode, LPSEC
 
     if (::ioctl (fd, TIOCGEXCL, &heldExclusively) == 0 && heldExclusively != 0)
         return fail (ERROR_SHARING_VIOLATION);
-#endif
 
     std::string lockPath;
 
     if (shareMode == 0)
     {
-        // TIOCEXCL keeps others out of the device, but lets root in; flock
-        // keeps out every program that asks for it, this one included;
-        // terminal programs, root's too, heed a lock file. Our own is made
-        // once the port is ours in this process, so that a second open here
-        // can never take away the first one's lock.
+        // TIOCEXCL keeps others out of the device, but not root; flock keeps
+        // out every program that asks for it, this one included; terminal
+        // programs, root's too, heed a lock file. Our own is made once the
+        // port is ours in this process, so that a second open here can never
+        // take away the first one's lock.
         if (::flock (fd, LOCK_EX | LOCK_NB) != 0)
             return fail (ERROR_SHARING_VIOLATION);
 
